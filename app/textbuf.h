@@ -1,0 +1,17 @@
+// Bounded text helpers: every copy and join into a fixed buffer goes through these.
+// Each takes the buffer's whole capacity (terminator included), never writes past it,
+// always leaves the buffer terminated, and returns 1 when the whole text fit, 0 when it
+// was cut. What a cut means is the caller's decision; for a path it is an error.
+#ifndef FOTOBATCH_TEXTBUF_H
+#define FOTOBATCH_TEXTBUF_H
+
+#include <stddef.h>
+
+int TextCopy(char *dst, size_t cap, const char *src);
+int TextCopyPrefix(char *dst, size_t cap, const char *src, size_t count);
+int TextAppend(char *dst, size_t cap, const char *src);
+int TextAppendInt(char *dst, size_t cap, long long value);
+int TextAppendUnsigned(char *dst, size_t cap, unsigned long long value);
+int TextFits(size_t cap, size_t length);
+
+#endif

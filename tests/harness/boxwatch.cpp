@@ -1,0 +1,115 @@
+#include "boxwatch.h"
+
+static thread_local BoxWatch *activeWatch = NULL;
+
+static const int messageBoxTextId = 0xFFFF;
+static const int messageBoxIconId = 0x0440;
+
+static LRESULT CALLBACK WatchHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    BoxWatch *watch = activeWatch;
+    if (watch != NULL && code == HCBT_ACTIVATE)
+        watch->OnActivate((HWND)wParam);
+    if (watch != NULL && code == HCBT_DESTROYWND)
+        watch->OnDestroy((HWND)wParam);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+BoxWatch::BoxWatch()
+{
+    activeWatch = this;
+    hook = SetWindowsHookExA(WH_CBT, WatchHook, NULL, GetCurrentThreadId());
+}
+
+BoxWatch::~BoxWatch()
+{
+    UnhookWindowsHookEx(hook);
+    activeWatch = NULL;
+}
+
+void BoxWatch::Then(BoxAnswer answer)
+{
+    answers.push_back(answer);
+}
+
+static bool IsDialogWindow(HWND window)
+{
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    return std::string(className) == "#32770";
+}
+
+static BoxIcon IconOf(HWND box)
+{
+    HWND iconControl = GetDlgItem(box, messageBoxIconId);
+    if (iconControl == NULL)
+        return ICON_NONE;
+    HICON icon = (HICON)SendMessageA(iconControl, STM_GETICON, 0, 0);
+    if (icon == LoadIconA(NULL, (LPCSTR)IDI_INFORMATION))
+        return ICON_INFORMATION;
+    if (icon == LoadIconA(NULL, (LPCSTR)IDI_WARNING))
+        return ICON_WARNING;
+    if (icon == LoadIconA(NULL, (LPCSTR)IDI_ERROR))
+        return ICON_ERROR;
+    if (icon == LoadIconA(NULL, (LPCSTR)IDI_QUESTION))
+        return ICON_QUESTION;
+    return ICON_NONE;
+}
+
+void BoxWatch::OnActivate(HWND window)
+{
+    if (!IsDialogWindow(window) || known.count(window))
+        return;
+    known.insert(window);
+    SeenBox box;
+    box.window = window;
+    box.owner = GetWindow(window, GW_OWNER);
+    box.messageBox = GetDlgItem(window, messageBoxTextId) != NULL;
+    char caption[1024] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    box.caption = caption;
+    box.text = box.messageBox ? ControlText(window, messageBoxTextId) : "";
+    box.icon = box.messageBox ? IconOf(window) : ICON_NONE;
+    seen.push_back(box);
+    if (answers.empty()) {
+        unanswered++;
+        PostMessageA(window, WM_COMMAND, box.messageBox ? IDOK : IDCANCEL, 0);
+        return;
+    }
+    BoxAnswer answer = answers.front();
+    answers.erase(answers.begin());
+    answer(window);
+}
+
+void BoxWatch::OnDestroy(HWND window)
+{
+    known.erase(window);
+}
+
+void PressNow(HWND window, int id)
+{
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(window, id));
+}
+
+BoxAnswer Press(int id)
+{
+    return [id](HWND window) { PressNow(window, id); };
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    int length = GetWindowTextLengthA(control);
+    std::string text(length + 1, '\0');
+    GetWindowTextA(control, &text[0], length + 1);
+    text.resize(strlen(text.c_str()));
+    return text;
+}
+
+std::string Describe(const std::vector<SeenBox> &boxes)
+{
+    std::string all;
+    for (const SeenBox &box : boxes)
+        all += "[" + box.caption + " | " + box.text + " | icon " + std::to_string(box.icon) + "] ";
+    return all;
+}

@@ -1,0 +1,129 @@
+#include "fixture.h"
+
+#include "app/app.h"
+#include "app/state.h"
+#include "thumbs/thumbs.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static std::string Convert(const std::string &text, UINT from, UINT to)
+{
+    if (text.empty())
+        return text;
+    int wideLength = MultiByteToWideChar(from, 0, text.data(), (int)text.size(), NULL, 0);
+    std::vector<WCHAR> wide(wideLength);
+    MultiByteToWideChar(from, 0, text.data(), (int)text.size(), wide.data(), wideLength);
+    int length = WideCharToMultiByte(to, 0, wide.data(), wideLength, NULL, 0, NULL, NULL);
+    std::string result(length, '\0');
+    WideCharToMultiByte(to, 0, wide.data(), wideLength, &result[0], length, NULL, NULL);
+    return result;
+}
+
+std::string AnsiToUtf8(const std::string &ansi) { return Convert(ansi, 1251, CP_UTF8); }
+std::string Utf8ToAnsi(const std::string &utf8) { return Convert(utf8, CP_UTF8, 1251); }
+
+void StartProgram()
+{
+    ResetSharedState();
+    if (mainWindow != NULL && IsWindow(mainWindow)) {
+        EnableWindow(mainWindow, TRUE);
+        return;
+    }
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    BuildDateStamp();
+    LoadWindowStrings(instance);
+    RegisterMainClass(instance);
+    FreeImage_SetOutputMessage(ImageLibraryMessage);
+    CreateMainWindow(instance, SW_SHOWNORMAL);
+    PumpMessages();
+}
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+TestFolder::TestFolder()
+{
+    char pattern[] = "/tmp/fotobatch-XXXXXX";
+    unixPath = mkdtemp(pattern);
+    WCHAR *dosWide = wine_get_dos_file_name(unixPath.c_str());
+    if (dosWide != NULL) {
+        int length = WideCharToMultiByte(CP_ACP, 0, dosWide, -1, NULL, 0, NULL, NULL);
+        winPath.assign(length, '\0');
+        WideCharToMultiByte(CP_ACP, 0, dosWide, -1, &winPath[0], length, NULL, NULL);
+        winPath.resize(length - 1);
+        HeapFree(GetProcessHeap(), 0, dosWide);
+    }
+}
+
+static int RemoveOne(const char *path, const struct stat *, int, struct FTW *)
+{
+    return remove(path);
+}
+
+TestFolder::~TestFolder()
+{
+    // leave the folder before it goes, so that Wine holds no handle on it
+    SetCurrentDirectoryA("C:\\");
+    nftw(unixPath.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+void TestFolder::WriteFile(const std::string &name, const std::string &bytes) const
+{
+    int fd = open(Path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << name;
+    ASSERT_EQ((ssize_t)bytes.size(), write(fd, bytes.data(), bytes.size()));
+    close(fd);
+}
+
+void TestFolder::MakeDir(const std::string &name) const
+{
+    mkdir(Path(name).c_str(), 0755);
+}
+
+bool TestFolder::Exists(const std::string &name) const
+{
+    struct stat info;
+    return lstat(Path(name).c_str(), &info) == 0;
+}
+
+std::string TestFolder::ReadFile(const std::string &name) const
+{
+    std::string bytes;
+    int fd = open(Path(name).c_str(), O_RDONLY);
+    if (fd < 0)
+        return bytes;
+    char chunk[65536];
+    ssize_t got;
+    while ((got = read(fd, chunk, sizeof chunk)) > 0)
+        bytes.append(chunk, got);
+    close(fd);
+    return bytes;
+}
+
+std::vector<std::string> TestFolder::List(const std::string &subdir) const
+{
+    std::vector<std::string> names;
+    DIR *dir = opendir(subdir.empty() ? unixPath.c_str() : Path(subdir).c_str());
+    if (dir == NULL)
+        return names;
+    while (struct dirent *entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}

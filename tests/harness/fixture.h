@@ -1,0 +1,37 @@
+// What every scenario needs: the program's main window, fresh shared state, temporary
+// folders holding real files with UTF-8 names on disk, and ANSI/UTF-8 conversions.
+#ifndef FOTOBATCH_FIXTURE_H
+#define FOTOBATCH_FIXTURE_H
+
+#include "gtest_win.h"
+
+#include <string>
+#include <vector>
+
+// Windows-1251 bytes (what the ANSI calls see) to UTF-8 (what the disk holds), and back.
+std::string AnsiToUtf8(const std::string &ansi);
+std::string Utf8ToAnsi(const std::string &utf8);
+
+// Creates the main window once per test program and resets the shared state.
+void StartProgram();
+// Dispatches whatever is waiting in this thread's queue.
+void PumpMessages();
+
+// A fresh folder under /tmp, removed with everything in it at the end of the test.
+class TestFolder {
+public:
+    TestFolder();
+    ~TestFolder();
+    std::string unixPath;  // /tmp/fotobatch-XXXXXX
+    std::string winPath;   // the same folder as Wine sees it, Z:\tmp\fotobatch-XXXXXX
+
+    // All names are UTF-8, as a Linux user's files are.
+    void WriteFile(const std::string &name, const std::string &bytes) const;
+    void MakeDir(const std::string &name) const;
+    bool Exists(const std::string &name) const;
+    std::string ReadFile(const std::string &name) const;
+    std::vector<std::string> List(const std::string &subdir = "") const;  // sorted
+    std::string Path(const std::string &name) const { return unixPath + "/" + name; }
+};
+
+#endif

@@ -1,0 +1,88 @@
+// The bounded copy helpers and the date stamp: buffers filled exactly, and one byte over.
+#include "gtest_win.h"
+#include "app/state.h"
+
+#include <ctype.h>
+#include <limits.h>
+#include <string.h>
+
+struct CopyCase { const char *src; size_t cap; const char *expected; int fit; };
+
+TEST(TextCopy, FitsExactlyOrCutsSafely)
+{
+    const CopyCase cases[] = {
+        {"", 1, "", 1},
+        {"abc", 4, "abc", 1},
+        {"abcd", 4, "abc", 0},
+        {"abc", 1, "", 0},
+        {"photo.j", 8, "photo.j", 1},
+        {"photo.jp", 8, "photo.j", 0},
+    };
+    for (const CopyCase &c : cases) {
+        char buffer[8];
+        memset(buffer, 'x', sizeof buffer);
+        int fit = TextCopy(buffer, c.cap, c.src);
+        EXPECT_EQ(c.fit, fit) << c.src << " into " << c.cap;
+        EXPECT_STREQ(c.expected, buffer) << c.src << " into " << c.cap;
+        for (size_t i = c.cap; i < sizeof buffer; i++)
+            EXPECT_EQ('x', buffer[i]) << "wrote past the buffer at " << i;
+    }
+    char none[1] = {'x'};
+    EXPECT_EQ(0, TextCopy(none, 0, "a"));
+    EXPECT_EQ('x', none[0]);
+}
+
+TEST(TextAppend, JoinsUpToTheLastByte)
+{
+    char path[PATH_CAP];
+    std::string dir(247, 'd');
+    TextCopy(path, sizeof path, dir.c_str());
+    EXPECT_EQ(1, TextAppend(path, sizeof path, "\\thumbnails\\"));
+    EXPECT_EQ(259u, strlen(path));
+    EXPECT_EQ(0, TextAppend(path, sizeof path, "x"));
+    EXPECT_EQ(259u, strlen(path));
+
+    TextCopy(path, sizeof path, (dir + "d").c_str());
+    EXPECT_EQ(0, TextAppend(path, sizeof path, "\\thumbnails\\"));
+    EXPECT_EQ(259u, strlen(path));
+}
+
+TEST(TextAppend, NumbersInDecimal)
+{
+    char text[32] = "";
+    TextAppendInt(text, sizeof text, 0);
+    TextAppend(text, sizeof text, ",");
+    TextAppendInt(text, sizeof text, -150);
+    TextAppend(text, sizeof text, ",");
+    TextAppendInt(text, sizeof text, LLONG_MIN);
+    EXPECT_STREQ("0,-150,-9223372036854775808", text);
+
+    char size[32] = "";
+    TextAppendUnsigned(size, sizeof size, 3221225472ULL);  // 3 GiB stays positive
+    EXPECT_STREQ("3221225472", size);
+
+    char tiny[4] = "";
+    EXPECT_EQ(0, TextAppendInt(tiny, sizeof tiny, 12345));
+    EXPECT_STREQ("123", tiny);
+}
+
+TEST(DateStamp, YearMonthDayWithoutLeadingZeros)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    BuildDateStamp();
+    char year[8];
+    int month = 0, day = 0, hour = -1, minute = -1, second = -1;
+    ASSERT_EQ(6, sscanf(dateStamp, "%4[0-9]-%d-%d %d:%d:%d", year, &month, &day, &hour, &minute, &second))
+        << dateStamp;
+    EXPECT_EQ(now.wYear, atoi(year));
+    EXPECT_TRUE(month >= 1 && month <= 12 && day >= 1 && day <= 31);
+    // no number has a leading zero: a 0 stands alone
+    for (const char *p = dateStamp; *p != '\0'; p++) {
+        bool starts = p == dateStamp || !isdigit((unsigned char)p[-1]);
+        if (starts && p[0] == '0') {
+            EXPECT_FALSE(isdigit((unsigned char)p[1])) << dateStamp;
+        }
+    }
+    EXPECT_EQ(nullptr, strchr(dateStamp, '\n'));
+}
