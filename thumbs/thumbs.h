@@ -7,6 +7,7 @@
 
 INT_PTR CALLBACK ThumbJobProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 FIBITMAP *GenericLoader(const char *fileName, int flags);
+int ImageLibraryPath(const char *fileName, char *path, size_t cap);
 int MakeThumbnails(void);
 void SaveThumbnail(void);
 int WriteImageRecord(void);
