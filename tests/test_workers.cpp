@@ -1,0 +1,440 @@
+// The decoding workers: what the job gets for an entry equals what loading it in the job
+// gives, and a file that crashes, hangs or overwhelms the image library costs that entry
+// only. The bad files are made here, byte by byte, as they occur in the wild.
+#include <algorithm>
+#include <map>
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "gtest_win.h"
+#include "boxwatch.h"
+#include "fixture.h"
+
+#include "app/state.h"
+#include "thumbs/thumbs.h"
+#include "thumbs/workerpool.h"
+
+static const char *const libraryCaption = "File not IMAGE FORMAT";
+
+// Bytes ------------------------------------------------------------------------------
+
+static void Put(std::string &bytes, unsigned value, int count, bool bigEndian)
+{
+    for (int i = 0; i < count; i++) {
+        int shift = bigEndian ? 8 * (count - 1 - i) : 8 * i;
+        bytes.push_back((char)((value >> shift) & 0xFF));
+    }
+}
+
+// A photo-like picture: smooth gradients and waves, so that scaling shows but no edge
+// is sharper than a camera would make it.
+static FIBITMAP *Picture(int width, int height, int bpp = 24)
+{
+    FIBITMAP *picture = FreeImage_Allocate(width, height, bpp);
+    int bytes = bpp / 8;
+    for (int y = 0; y < height; y++) {
+        BYTE *line = FreeImage_GetScanLine(picture, y);
+        for (int x = 0; x < width; x++) {
+            line[bytes * x + 0] = (BYTE)(x * 255 / width);
+            line[bytes * x + 1] = (BYTE)(y * 255 / height);
+            line[bytes * x + 2] = (BYTE)(128 + 100 * sin(x / 37.0) * cos(y / 23.0));
+            if (bytes == 4)
+                line[bytes * x + 3] = (BYTE)(x % 256);
+        }
+    }
+    return picture;
+}
+
+static std::string Encode(FIBITMAP *picture, FREE_IMAGE_FORMAT format, int flags)
+{
+    FIMEMORY *memory = FreeImage_OpenMemory();
+    FreeImage_SaveToMemory(format, picture, memory, flags);
+    BYTE *data = NULL;
+    DWORD length = 0;
+    FreeImage_AcquireMemory(memory, &data, &length);
+    std::string bytes((const char *)data, length);
+    FreeImage_CloseMemory(memory);
+    return bytes;
+}
+
+static std::string Jpeg(int width, int height)
+{
+    FIBITMAP *picture = Picture(width, height);
+    std::string bytes = Encode(picture, FIF_JPEG, 90);
+    FreeImage_Unload(picture);
+    return bytes;
+}
+
+static std::string RgbaPng(int width, int height)
+{
+    FIBITMAP *picture = Picture(width, height, 32);
+    std::string bytes = Encode(picture, FIF_PNG, 0);
+    FreeImage_Unload(picture);
+    return bytes;
+}
+
+static std::string Png16(int width, int height)
+{
+    FIBITMAP *picture = FreeImage_AllocateT(FIT_RGB16, width, height);
+    for (int y = 0; y < height; y++) {
+        FIRGB16 *line = (FIRGB16 *)FreeImage_GetScanLine(picture, y);
+        for (int x = 0; x < width; x++)
+            line[x] = {(WORD)(x * 65535 / width), (WORD)(y * 65535 / height), 30000};
+    }
+    std::string bytes = Encode(picture, FIF_PNG, 0);
+    FreeImage_Unload(picture);
+    return bytes;
+}
+
+// A JPEG whose Exif block claims 0xFFFF entries in IFD0, each pointing far outside it.
+static std::string ExifBombJpeg()
+{
+    std::string jpeg = Jpeg(64, 48);
+    std::string tiff("II*\0", 4);
+    Put(tiff, 8, 4, false);
+    Put(tiff, 0xFFFF, 2, false);
+    for (int i = 0; i < 64; i++) {
+        Put(tiff, 0x0110 + i, 2, false);
+        Put(tiff, 2, 2, false);
+        Put(tiff, 200, 4, false);
+        Put(tiff, 0x7FFFFFF0u, 4, false);
+    }
+    std::string app1("Exif\0\0", 6);
+    app1 += tiff;
+    std::string segment("\xFF\xE1", 2);
+    Put(segment, (unsigned)app1.size() + 2, 2, true);
+    return jpeg.substr(0, 2) + segment + app1 + jpeg.substr(2);
+}
+
+// A 4x4 RGB PSD whose RLE rows each hold a literal run of 128 bytes in a 2-byte row.
+static std::string RunawayRlePsd()
+{
+    std::string psd = "8BPS";
+    Put(psd, 1, 2, true);
+    psd += std::string(6, '\0');
+    Put(psd, 3, 2, true);   // channels
+    Put(psd, 4, 4, true);   // height
+    Put(psd, 4, 4, true);   // width
+    Put(psd, 8, 2, true);   // depth
+    Put(psd, 3, 2, true);   // RGB
+    Put(psd, 0, 4, true);   // colour mode data
+    Put(psd, 0, 4, true);   // image resources
+    Put(psd, 0, 4, true);   // layers and masks
+    Put(psd, 1, 2, true);   // RLE
+    for (int row = 0; row < 12; row++)
+        Put(psd, 2, 2, true);
+    for (int row = 0; row < 12; row++)
+        psd += std::string("\x7F\x00", 2);
+    while (psd.size() < 328)
+        psd.push_back('\x7F');
+    return psd;
+}
+
+// A 70-byte BMP that declares width x height pixels of 24 bits.
+static std::string HugeBmp(unsigned width, unsigned height)
+{
+    std::string bmp = "BM";
+    Put(bmp, 70, 4, false);
+    Put(bmp, 0, 4, false);
+    Put(bmp, 54, 4, false);
+    Put(bmp, 40, 4, false);
+    Put(bmp, width, 4, false);
+    Put(bmp, height, 4, false);
+    Put(bmp, 1, 2, false);
+    Put(bmp, 24, 2, false);
+    for (int i = 0; i < 6; i++)
+        Put(bmp, 0, 4, false);
+    return bmp + std::string(16, '\x55');
+}
+
+// The pool under test ---------------------------------------------------------------
+
+// Where the test programs find the worker: in the build directory above them.
+static void UseBuiltWorker()
+{
+    const char *build = getenv("FOTOBATCH_BUILD_DIR");
+    ASSERT_NE(nullptr, build);
+    std::string path = std::string("Z:") + build + "/fotobatch-worker.exe.so";
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    TextCopy(workerProgram, sizeof workerProgram, path.c_str());
+    workerMaxPixels = WORKER_MAX_PIXELS;
+    workerWatchdogMs = WORKER_WATCHDOG_MS;
+}
+
+// The names of the folder as the job's search lists them.
+static std::vector<std::string> Listing(const char *mask)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(mask, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// What one entry gave: loaded or not, sizes, and the boxes shown on the way.
+struct Outcome {
+    bool loaded = false;
+    unsigned width = 0, height = 0;
+    unsigned thumbWidth = 0, thumbHeight = 0;
+    int thumbBpp = 0;
+    FREE_IMAGE_TYPE thumbType = FIT_UNKNOWN;
+    std::vector<std::string> boxes;  // captions, in order
+    FIBITMAP *thumb = NULL;          // kept when asked
+};
+
+static std::vector<std::string> Captions(const BoxWatch &watch, size_t from)
+{
+    std::vector<std::string> captions;
+    for (size_t i = from; i < watch.seen.size(); i++)
+        captions.push_back(watch.seen[i].caption);
+    return captions;
+}
+
+static void Describe(Outcome &outcome, FIBITMAP *image, FIBITMAP *made, bool keepThumb)
+{
+    outcome.loaded = image != NULL;
+    if (image != NULL) {
+        outcome.width = FreeImage_GetWidth(image);
+        outcome.height = FreeImage_GetHeight(image);
+    }
+    if (made != NULL) {
+        outcome.thumbWidth = FreeImage_GetWidth(made);
+        outcome.thumbHeight = FreeImage_GetHeight(made);
+        outcome.thumbBpp = FreeImage_GetBPP(made);
+        outcome.thumbType = FreeImage_GetImageType(made);
+        if (keepThumb)
+            outcome.thumb = made;
+        else
+            FreeImage_Unload(made);
+    }
+    if (image != NULL)
+        FreeImage_Unload(image);
+}
+
+// One entry through the workers, as the job takes it.
+static Outcome ThroughWorkers(const std::string &name, bool keepThumb = false)
+{
+    BoxWatch watch;
+    Outcome outcome;
+    FIBITMAP *image = WorkerPoolLoad(name.c_str());
+    FIBITMAP *made = image != NULL ? WorkerPoolThumbnail(image, thumbSize, TRUE) : NULL;
+    outcome.boxes = Captions(watch, 0);
+    Describe(outcome, image, made, keepThumb);
+    return outcome;
+}
+
+// The same entry loaded in this process, as the job did before it had workers.
+static Outcome InProcess(const std::string &name, bool keepThumb = false)
+{
+    BoxWatch watch;
+    Outcome outcome;
+    FIBITMAP *image = GenericLoader(name.c_str(), 0);
+    FIBITMAP *made = image != NULL ? FreeImage_MakeThumbnail(image, thumbSize, TRUE) : NULL;
+    outcome.boxes = Captions(watch, 0);
+    Describe(outcome, image, made, keepThumb);
+    return outcome;
+}
+
+// Peak signal-to-noise ratio of two 24-bit images of one size, in dB.
+static double Psnr(FIBITMAP *a, FIBITMAP *b)
+{
+    double sum = 0;
+    unsigned width = FreeImage_GetWidth(a), height = FreeImage_GetHeight(a);
+    for (unsigned y = 0; y < height; y++) {
+        const BYTE *p = FreeImage_GetScanLine(a, y), *q = FreeImage_GetScanLine(b, y);
+        for (unsigned x = 0; x < width * 3; x++)
+            sum += (double)(p[x] - q[x]) * (p[x] - q[x]);
+    }
+    double mse = sum / (width * height * 3.0);
+    return mse == 0 ? 99 : 10 * log10(255.0 * 255.0 / mse);
+}
+
+class WorkerPoolTest : public testing::Test {
+protected:
+    TestFolder folder;
+    void SetUp() override
+    {
+        StartProgram();
+        UseBuiltWorker();
+        TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+        ASSERT_TRUE(SetCurrentDirectoryA(workDir));
+    }
+    void TearDown() override
+    {
+        WorkerPoolEnd();
+        workerProgram[0] = '\0';
+        workerMaxPixels = WORKER_MAX_PIXELS;
+        workerWatchdogMs = WORKER_WATCHDOG_MS;
+    }
+};
+
+// JPEGs decode scaled in the worker; the record's size must still be the source's and
+// the thumbnail the size the full decode gives, odd sizes included.
+TEST_F(WorkerPoolTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
+{
+    const int sizes[][2] = {{4000, 3000}, {4001, 2999}, {3000, 4000}, {1001, 999}, {2047, 1535},
+                            {1599, 1}, {7, 2000}, {1200, 1200}, {300, 200}, {100, 80}};
+    for (const auto &size : sizes)
+        folder.WriteFile("p" + std::to_string(size[0]) + "x" + std::to_string(size[1]) + ".jpg",
+                         Jpeg(size[0], size[1]));
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    for (const std::string &name : Listing(findMask)) {
+        Outcome pooled = ThroughWorkers(name, true);
+        Outcome plain = InProcess(name, true);
+        ASSERT_TRUE(pooled.loaded) << name;
+        EXPECT_EQ(plain.width, pooled.width) << name;
+        EXPECT_EQ(plain.height, pooled.height) << name;
+        EXPECT_EQ(plain.thumbWidth, pooled.thumbWidth) << name;
+        EXPECT_EQ(plain.thumbHeight, pooled.thumbHeight) << name;
+        EXPECT_EQ(plain.thumbBpp, pooled.thumbBpp) << name;
+        EXPECT_TRUE(pooled.boxes.empty()) << name;
+        if (pooled.thumb != NULL && plain.thumb != NULL && pooled.thumbWidth == plain.thumbWidth
+            && pooled.thumbHeight == plain.thumbHeight && plain.thumbWidth > 2 && plain.thumbHeight > 2) {
+            EXPECT_GT(Psnr(plain.thumb, pooled.thumb), 30.0) << name;
+        }
+        // the note of the scaled decode does not reach the thumbnail
+        FITAG *tag = NULL;
+        EXPECT_FALSE(FreeImage_GetMetadata(FIMD_COMMENTS, pooled.thumb, "OriginalJPEGWidth", &tag)) << name;
+        FreeImage_Unload(pooled.thumb);
+        FreeImage_Unload(plain.thumb);
+    }
+}
+
+// Formats that are not scaled on load give the very same thumbnail, down to the file saved.
+TEST_F(WorkerPoolTest, OtherFormatsGiveTheSameThumbnailFile)
+{
+    folder.WriteFile("rgba.png", RgbaPng(640, 480));
+    folder.WriteFile("deep.png", Png16(300, 500));
+    folder.WriteFile("small.png", Png16(40, 30));  // smaller than the thumbnail: kept 16-bit
+    FIBITMAP *picture = Picture(200, 100);
+    FreeImage_SetDotsPerMeterX(picture, 3780);
+    FreeImage_SetDotsPerMeterY(picture, 3780);
+    FITAG *comment = FreeImage_CreateTag();
+    FreeImage_SetTagKey(comment, "Comment");
+    FreeImage_SetTagType(comment, FIDT_ASCII);
+    FreeImage_SetTagCount(comment, 6);
+    FreeImage_SetTagLength(comment, 6);
+    FreeImage_SetTagValue(comment, "hello");
+    FreeImage_SetMetadata(FIMD_COMMENTS, picture, "Comment", comment);
+    FreeImage_DeleteTag(comment);
+    folder.WriteFile("tagged.png", Encode(picture, FIF_PNG, 0));
+    FreeImage_Unload(picture);
+
+    TextCopy(findMask, sizeof findMask, "*.png");
+    for (const std::string &name : Listing(findMask)) {
+        Outcome pooled = ThroughWorkers(name, true);
+        Outcome plain = InProcess(name, true);
+        ASSERT_TRUE(pooled.loaded && plain.loaded) << name;
+        EXPECT_EQ(plain.thumbType, pooled.thumbType) << name;
+        EXPECT_EQ(plain.thumbBpp, pooled.thumbBpp) << name;
+        std::string pooledFile = Encode(pooled.thumb, FIF_PNG, 0);
+        std::string plainFile = Encode(plain.thumb, FIF_PNG, 0);
+        EXPECT_FALSE(plainFile.empty()) << name;
+        EXPECT_TRUE(pooledFile == plainFile) << name << ": the saved thumbnails differ";
+        FreeImage_Unload(pooled.thumb);
+        FreeImage_Unload(plain.thumb);
+    }
+}
+
+// Crashes, refusals and special files give "not loaded" and nothing else; files the
+// library merely complains about give the same boxes as in the job; a crashed worker
+// is replaced and the entries after it load.
+TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
+{
+    folder.WriteFile("a_good.jpg", Jpeg(800, 600));
+    folder.WriteFile("b_exif.jpg", ExifBombJpeg());
+    folder.WriteFile("c_good.jpg", Jpeg(640, 480));
+    folder.WriteFile("d_psd.jpg", RunawayRlePsd());
+    folder.WriteFile("e_huge.bmp", HugeBmp(60000, 60000));
+    folder.WriteFile("f_truncated.jpg", Jpeg(400, 300).substr(0, 3000));
+    folder.WriteFile("g_empty.jpg", "");
+    folder.WriteFile("i_good.jpg", Jpeg(300, 400));
+    ASSERT_EQ(0, mkfifo(folder.Path("h_pipe.jpg").c_str(), 0644));
+    TextCopy(findMask, sizeof findMask, "*.*");
+
+    std::map<std::string, Outcome> pooled;
+    for (const std::string &name : Listing(findMask))
+        pooled[name] = ThroughWorkers(name);
+
+    std::vector<std::string> none;
+    for (const char *bad : {"d_psd.jpg", "e_huge.bmp", "h_pipe.jpg"}) {
+        EXPECT_FALSE(pooled[bad].loaded) << bad;
+        EXPECT_EQ(none, pooled[bad].boxes) << bad;
+    }
+    // The Exif block makes the library read far past it; whether that ends in a crash
+    // depends on what lies beyond, but either way the library says nothing.
+    EXPECT_EQ(none, pooled["b_exif.jpg"].boxes);
+    int crashes = 1 + !pooled["b_exif.jpg"].loaded;
+    for (const char *safe : {"a_good.jpg", "c_good.jpg", "f_truncated.jpg", "g_empty.jpg", "i_good.jpg"}) {
+        Outcome plain = InProcess(safe);
+        EXPECT_EQ(plain.loaded, pooled[safe].loaded) << safe;
+        EXPECT_EQ(plain.boxes, pooled[safe].boxes) << safe;
+        EXPECT_EQ(plain.width, pooled[safe].width) << safe;
+        EXPECT_EQ(plain.thumbHeight, pooled[safe].thumbHeight) << safe;
+    }
+    // the library complained about both: once about the end, once about nothing at all
+    EXPECT_EQ(std::vector<std::string>{libraryCaption}, pooled["f_truncated.jpg"].boxes);
+    EXPECT_EQ(std::vector<std::string>{libraryCaption}, pooled["g_empty.jpg"].boxes);
+    EXPECT_TRUE(pooled["i_good.jpg"].loaded);
+    // one worker per core at the start, and one more for each crash
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    int cores = (std::min)((int)system.dwNumberOfProcessors, 8);
+    EXPECT_EQ(cores + crashes, WorkerPoolStarted());
+}
+
+// A worker that takes too long on one image is ended; the next entries still load.
+TEST_F(WorkerPoolTest, WatchdogEndsAWorkerStuckOnOneImage)
+{
+    // Without the size limit this header makes the library clear some gigabytes,
+    // which takes far longer than the shortened watchdog allows.
+    workerMaxPixels = ~0ull;
+    workerWatchdogMs = 1000;
+    folder.WriteFile("a_slow.bmp", HugeBmp(40000, 40000));
+    folder.WriteFile("b_good.jpg", Jpeg(320, 240));
+    TextCopy(findMask, sizeof findMask, "*.*");
+    Outcome slow = ThroughWorkers("a_slow.bmp");
+    Outcome good = ThroughWorkers("b_good.jpg");
+    EXPECT_FALSE(slow.loaded);
+    EXPECT_TRUE(slow.boxes.empty()) << slow.boxes.size();
+    EXPECT_TRUE(good.loaded);
+    EXPECT_EQ(320u, good.width);
+}
+
+// Asked in another order than the search lists, or with no worker program at all, the
+// pool still gives every entry its own result.
+TEST_F(WorkerPoolTest, OutOfOrderNamesAndMissingWorkerStillLoad)
+{
+    folder.WriteFile("a.jpg", Jpeg(500, 400));
+    folder.WriteFile("b.jpg", Jpeg(400, 500));
+    folder.WriteFile("c.jpg", Jpeg(250, 250));
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    std::vector<std::string> names = Listing(findMask);
+    ASSERT_EQ(3u, names.size());
+    std::reverse(names.begin(), names.end());
+    for (const std::string &name : names) {
+        Outcome pooled = ThroughWorkers(name);
+        Outcome plain = InProcess(name);
+        EXPECT_EQ(plain.width, pooled.width) << name;
+        EXPECT_EQ(plain.height, pooled.height) << name;
+        EXPECT_EQ(plain.thumbWidth, pooled.thumbWidth) << name;
+    }
+    WorkerPoolEnd();
+
+    TextCopy(workerProgram, sizeof workerProgram, "Z:\\nonexistent\\fotobatch-worker.exe.so");
+    for (const std::string &name : names) {
+        Outcome pooled = ThroughWorkers(name);
+        EXPECT_TRUE(pooled.loaded) << name;
+        EXPECT_EQ(150u, (std::max)(pooled.thumbWidth, pooled.thumbHeight)) << name;
+    }
+    EXPECT_EQ(0, WorkerPoolStarted());
+}
