@@ -238,3 +238,18 @@ TEST_F(RenameWalk, EmptyDriveRootSaysNoFiles)
     EXPECT_EQ("нету файлов", boxes.seen[0].text);
     EXPECT_EQ(ICON_INFORMATION, boxes.seen[0].icon);
 }
+
+TEST_F(RenameWalk, NameOutsideTheCodePageIsLeftAlone)
+{
+    // the search hands such a name over with '?' in place of what 1251 cannot hold;
+    // nothing may be renamed under a wrong name, and the rest of the folder is still fixed
+    const std::string kanjiName = u8"Фото \u65e5\u672c.jpg";
+    folder.WriteFile(kanjiName, "kanji");
+    folder.WriteFile(u8"Фото.JPG", "plain");
+
+    FixFileNames();
+
+    std::vector<std::string> expected = {"foto.jpg", kanjiName};
+    EXPECT_EQ(expected, folder.List());
+    EXPECT_EQ("kanji", folder.ReadFile(kanjiName));
+}
