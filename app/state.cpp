@@ -2,14 +2,24 @@
 
 #include <string.h>
 
-int thumbSize = 150;
-char browseSpec[PATH_CAP] = "C:\\*.*";
-char workDir[PATH_CAP] = "C:\\";
-char thumbDirPath[PATH_CAP] = "C:\\thumbnails\\";
-char outDirPath[PATH_CAP] = "C:\\out_images\\";
-char thumbPathPrefix[PATH_CAP] = "thumbnails\\";
-char findMask[PATH_CAP] = "*.jpg";
-char thumbSuffix[PATH_CAP] = "_small.jpg";
+// The compiled-in defaults with which every run starts.
+#define DEFAULT_THUMB_SIZE 150
+#define DEFAULT_BROWSE_SPEC "C:\\*.*"
+#define DEFAULT_WORK_DIR "C:\\"
+#define DEFAULT_THUMB_DIR_PATH "C:\\thumbnails\\"
+#define DEFAULT_OUT_DIR_PATH "C:\\out_images\\"
+#define DEFAULT_THUMB_PATH_PREFIX "thumbnails\\"
+#define DEFAULT_FIND_MASK "*.jpg"
+#define DEFAULT_THUMB_SUFFIX "_small.jpg"
+
+int thumbSize = DEFAULT_THUMB_SIZE;
+char browseSpec[PATH_CAP] = DEFAULT_BROWSE_SPEC;
+char workDir[PATH_CAP] = DEFAULT_WORK_DIR;
+char thumbDirPath[PATH_CAP] = DEFAULT_THUMB_DIR_PATH;
+char outDirPath[PATH_CAP] = DEFAULT_OUT_DIR_PATH;
+char thumbPathPrefix[PATH_CAP] = DEFAULT_THUMB_PATH_PREFIX;
+char findMask[PATH_CAP] = DEFAULT_FIND_MASK;
+char thumbSuffix[PATH_CAP] = DEFAULT_THUMB_SUFFIX;
 
 char dateStamp[PATH_CAP];
 PhotoRecordFields PhotoRecord;
@@ -47,14 +57,14 @@ void BuildDateStamp(void)
 // call it, so that each scenario starts from a fresh program.
 void ResetSharedState(void)
 {
-    thumbSize = 150;
-    TextCopy(browseSpec, sizeof browseSpec, "C:\\*.*");
-    TextCopy(workDir, sizeof workDir, "C:\\");
-    TextCopy(thumbDirPath, sizeof thumbDirPath, "C:\\thumbnails\\");
-    TextCopy(outDirPath, sizeof outDirPath, "C:\\out_images\\");
-    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, "thumbnails\\");
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
+    thumbSize = DEFAULT_THUMB_SIZE;
+    TextCopy(browseSpec, sizeof browseSpec, DEFAULT_BROWSE_SPEC);
+    TextCopy(workDir, sizeof workDir, DEFAULT_WORK_DIR);
+    TextCopy(thumbDirPath, sizeof thumbDirPath, DEFAULT_THUMB_DIR_PATH);
+    TextCopy(outDirPath, sizeof outDirPath, DEFAULT_OUT_DIR_PATH);
+    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, DEFAULT_THUMB_PATH_PREFIX);
+    TextCopy(findMask, sizeof findMask, DEFAULT_FIND_MASK);
+    TextCopy(thumbSuffix, sizeof thumbSuffix, DEFAULT_THUMB_SUFFIX);
     memset(&PhotoRecord, 0, sizeof PhotoRecord);
     recordDefaultsSet = 0;
     imageLog = INVALID_HANDLE_VALUE;

@@ -3,6 +3,10 @@
 #include "../app/state.h"
 
 #include <string.h>
+#ifdef __WINE__
+#include <fcntl.h>
+#include <stdio.h>
+#endif
 
 // The transliteration table: byte k of translitSource becomes byte k of translitTarget.
 // No source byte occurs twice and no target is a source, so every byte of a name is
@@ -62,31 +66,59 @@ static int DiffersOnlyInCase(const char *a, const char *b)
     return *a == *b;
 }
 
-// A change of letter case alone goes through a temporary name: on a case-insensitive
-// view of a case-sensitive disk a direct move reports success and changes nothing. If
-// the second step fails the entry gets its old name back; it is never left under the
-// temporary one.
-static int RenameThroughTemporary(const char *oldName, const char *newName)
+#ifdef __WINE__
+// Under Wine a disk is case-sensitive while Win32 names are not: MoveFileA to a name that
+// differs only in letter case reports success and changes nothing, and a temporary-name
+// detour can resolve the way back to another entry that differs in case alone. So such a
+// rename is made on the Unix names themselves, and never replaces an existing entry.
+static int UnixNameOf(const char *name, char *unixName, size_t cap)
 {
-    char temporaryName[PATH_CAP];
-    for (int attempt = 0; attempt < 100; attempt++) {
-        TextCopy(temporaryName, sizeof temporaryName, "~fotobatch~");
-        TextAppendInt(temporaryName, sizeof temporaryName, attempt);
-        if (!MoveFileA(oldName, temporaryName))
-            continue;
-        if (MoveFileA(temporaryName, newName))
-            return 1;
-        MoveFileA(temporaryName, oldName);
+    char fullName[PATH_CAP * 2];
+    WCHAR wideName[PATH_CAP * 2];
+    DWORD length = GetFullPathNameA(name, sizeof fullName, fullName, NULL);
+    if (length == 0 || length >= sizeof fullName ||
+        !MultiByteToWideChar(CP_ACP, 0, fullName, -1, wideName, PATH_CAP * 2))
         return 0;
-    }
-    return 0;
+    char *found = wine_get_unix_file_name(wideName);
+    if (found == NULL)
+        return 0;
+    int fit = TextCopy(unixName, cap, found);
+    HeapFree(GetProcessHeap(), 0, found);
+    return fit;
 }
+
+static int RenameCaseOnly(const char *oldName, const char *newName)
+{
+    char oldPath[PATH_CAP * 4];
+    char newPath[PATH_CAP * 4];
+    WCHAR wideName[PATH_CAP];
+    char utf8Name[PATH_CAP * 3];
+    if (!UnixNameOf(oldName, oldPath, sizeof oldPath))
+        return 0;
+    // the new name beside the old one, in the disk's own encoding
+    if (!MultiByteToWideChar(CP_ACP, 0, newName, -1, wideName, PATH_CAP) ||
+        !WideCharToMultiByte(CP_UTF8, 0, wideName, -1, utf8Name, sizeof utf8Name, NULL, NULL))
+        return 0;
+    char *slash = strrchr(oldPath, '/');
+    if (slash == NULL)
+        return 0;
+    TextCopyPrefix(newPath, sizeof newPath, oldPath, (size_t)(slash + 1 - oldPath));
+    if (!TextAppend(newPath, sizeof newPath, utf8Name))
+        return 0;
+    return renameat2(AT_FDCWD, oldPath, AT_FDCWD, newPath, RENAME_NOREPLACE) == 0;
+}
+#else
+static int RenameCaseOnly(const char *oldName, const char *newName)
+{
+    return MoveFileA(oldName, newName);
+}
+#endif
 
 // Renames an entry of the current directory; nonzero on success.
 static int RenameEntry(const char *oldName, const char *newName)
 {
     if (DiffersOnlyInCase(oldName, newName))
-        return RenameThroughTemporary(oldName, newName);
+        return RenameCaseOnly(oldName, newName);
     return MoveFileA(oldName, newName);
 }
 
