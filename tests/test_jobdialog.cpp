@@ -213,3 +213,24 @@ TEST_F(JobDialog, OnlyTheFieldsTheUserMayChangeAreOpen)
     EXPECT_EQ("Properties image processing", watch.seen[0].caption);
     EXPECT_EQ(mainWindow, watch.seen[0].owner);
 }
+
+TEST_F(JobDialog, NoSecondJobCanStartWhileTheBatchRuns)
+{
+    // the batch stops on a directory that is gone with a box that has no owner; the main
+    // window, and with it its menu, stays disabled while that box is open
+    BoxWatch watch;
+    std::vector<bool> enabledDuringJob;
+    OpenJobDialog(watch, [&](HWND dialog) {
+        for (int box = 0; box < 4; box++)
+            watch.Then([&](HWND window) {
+                enabledDuringJob.push_back(IsWindowEnabled(mainWindow) != FALSE);
+                PressNow(window, IDOK);
+            });
+        SetField(dialog, IDC_JOB_DIR, folder.winPath + "\\gone");
+        PressNow(dialog, IDC_RUN);
+    });
+    for (bool enabled : enabledDuringJob)
+        EXPECT_FALSE(enabled) << Describe(watch.seen);
+    EXPECT_TRUE(IsWindowEnabled(mainWindow)) << "enabled again when the batch returns";
+    EXPECT_EQ(folder.winPath + "\\gone", workDir);
+}
