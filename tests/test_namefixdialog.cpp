@@ -127,3 +127,30 @@ TEST_F(NameFixDialog, NoSecondJobCanStartWhileTheWalkRuns)
     EXPECT_TRUE(IsWindowEnabled(mainWindow)) << "enabled again when the job returns";
     EXPECT_EQ(untouched, folder.List());
 }
+
+static BOOL CALLBACK CollectText(HWND control, LPARAM texts)
+{
+    char text[1024] = "";
+    GetWindowTextA(control, text, sizeof text);
+    ((std::vector<std::string> *)texts)->push_back(text);
+    return TRUE;
+}
+
+TEST_F(NameFixDialog, MatrixShowsTheTransliterationTable)
+{
+    BoxWatch watch;
+    std::vector<std::string> texts;
+    OpenNameFix(watch, [&](HWND dialog) {
+        EnumChildWindows(dialog, CollectText, (LPARAM)&texts);
+        PressNow(dialog, IDCANCEL);
+    });
+    // the first 75 pairs of the table, sources above and replacements below
+    std::string matrix = std::string(translitSource, 75) + "\n" + std::string(translitTarget, 75);
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), matrix)) << AnsiToUtf8(matrix);
+    const char *labels[] = {
+        "Directory find (c:\\):",
+        "Внимание установлена маска поиска файлов \"*.*\", каталоги тоже будут переименованы.",
+    };
+    for (const char *label : labels)
+        EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), label)) << AnsiToUtf8(label);
+}
