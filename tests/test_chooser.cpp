@@ -228,3 +228,19 @@ TEST_F(Chooser, LongestSubdirectoryNameFitsTheSpecification)
     EXPECT_EQ(0, strncmp(thumbDirPath, workDir, 256));
     EXPECT_STREQ("...", thumbDirPath + 256);
 }
+
+TEST_F(Chooser, OpenStoresNoEmptyPath)
+{
+    // every listing fills the path field (see above); should it ever stay empty, Open
+    // must not make the working directory empty
+    BoxWatch watch;
+    bool openAfterOpen = false;
+    SelectDirectory(watch, [&](HWND dialog) {
+        SetField(dialog, IDC_DIR_PATH, "");
+        ClickNow(dialog, IDC_DIR_OPEN);
+        openAfterOpen = IsWindowVisible(dialog) != FALSE;
+        PressNow(dialog, IDC_CANCEL_BUTTON);
+    });
+    EXPECT_TRUE(openAfterOpen);
+    EXPECT_STREQ("C:\\", workDir);
+}
