@@ -12,13 +12,14 @@
 
 static const UINT listFlags = DDL_DRIVES | DDL_DIRECTORY;
 
-// Where the pattern starts in a specification such as "C:\*.*" or "\*.*" whose directory
+// Where the pattern starts in a list text such as "C:\*.*" or "\*.*" whose directory
 // is a root, or NULL for any other. Wine's listing cuts the backslash of such a root and
 // then lists the drive's current directory instead of its root (or nothing at all).
-static const char *RootPattern(const char *spec)
+static const char *RootPattern(const char *listText)
 {
-    const char *pattern = spec;
-    if (((spec[0] >= 'A' && spec[0] <= 'Z') || (spec[0] >= 'a' && spec[0] <= 'z')) && spec[1] == ':')
+    const char *pattern = listText;
+    if (((listText[0] >= 'A' && listText[0] <= 'Z') || (listText[0] >= 'a' && listText[0] <= 'z')) &&
+        listText[1] == ':')
         pattern += 2;
     if (*pattern != '\\')
         return NULL;
@@ -50,7 +51,7 @@ static int CurrentDirectoryFits(char *path, size_t cap)
     return length > 0 && length < cap;
 }
 
-// Lists browseSpec. A specification that the listing refuses, such as the bare file name
+// Lists browseSpec. A list text that the listing refuses, such as the bare file name
 // that a double-click on a file leaves behind, would otherwise leave this and every later
 // opening with an empty list and an empty path; "*.*" lists the current directory instead.
 // A listing that went into a directory too deep for a path of 259 characters goes back,

@@ -193,7 +193,7 @@ TEST_F(Chooser, EnterOnASelectedSubdirectoryStoresTheListedDirectory)
     EXPECT_EQ(Shown() + "\\thumbnails\\", thumbDirPath);
 }
 
-TEST_F(Chooser, LongestSubdirectoryNameFitsTheSpecification)
+TEST_F(Chooser, LongestSubdirectoryNameFitsBrowseSpec)
 {
     // 255 characters, a backslash and "*.*" fill browseSpec exactly; the directory itself
     // fits a path of 259 characters only when its parent's path is short enough
