@@ -6,7 +6,7 @@
 #include <string.h>
 
 // The chooser keeps no state of its own: where it stands is the process's current
-// directory and the list specification browseSpec, which every listing rewrites. On
+// directory and the list text browseSpec, which every listing rewrites. On
 // "Open" it leaves the listed directory in workDir; CANCEL, Esc and the close box leave
 // workDir alone while the current directory stays where the user browsed.
 
