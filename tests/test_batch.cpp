@@ -395,3 +395,35 @@ TEST_F(Batch, EachRowReachesTheDiskAtOnce)
     Run(folder);
     EXPECT_EQ(Row(order[0], 800, 600, folder.ReadFile(order[0]).size()), seenMidway);
 }
+
+// With "*.*" every entry is offered, directories and the job's own files included; all
+// but the image give the load-failure box, in the order of the listing.
+TEST_F(Batch, EveryMatchingEntryIsOffered)
+{
+    Put(folder, "photo.jpg", JPEG_800x600);
+    AnswerEveryBoxWithOk(8);
+    Run(folder, "*.*");
+    std::vector<Box> expected;
+    for (const std::string &name : Listing(folder, "*.*"))
+        expected.push_back(name == "photo.jpg" ? recordDialog : loadFailed);
+    EXPECT_GE(expected.size(), 3u);  // photo.jpg, imagelog.sql, thumbnails (and . and .. where listed)
+    ExpectBoxes(expected, watch);
+    EXPECT_EQ(Row("photo.jpg", 800, 600, folder.ReadFile("photo.jpg").size()), folder.ReadFile("imagelog.sql"));
+    EXPECT_EQ(std::vector<std::string>{"photo_small.jpg"}, folder.List("thumbnails"));
+}
+
+// A file where the thumbnails folder should be: the record is written, the save fails and
+// the user hears of it.
+TEST_F(Batch, ThumbnailsFolderThatIsAFile)
+{
+    folder.WriteFile("thumbnails", "not a folder");
+    Put(folder, "photo.jpg", JPEG_800x600);
+    AnswerEveryBoxWithOk(3);
+    Run(folder);
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ(recordCaption, watch.seen[0].caption);
+    EXPECT_EQ("Error", watch.seen[1].caption);
+    EXPECT_EQ("Не удалось сохранить миниатюру:\nthumbnails\\photo_small.jpg", watch.seen[1].text);
+    EXPECT_EQ(Row("photo.jpg", 800, 600, folder.ReadFile("photo.jpg").size()), folder.ReadFile("imagelog.sql"));
+    EXPECT_EQ("not a folder", folder.ReadFile("thumbnails"));
+}

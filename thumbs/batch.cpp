@@ -101,7 +101,11 @@ static void SaveThumbnailFile(FREE_IMAGE_FORMAT format)
 {
     char path[MAX_PATH * 4];
     if (!ImageLibraryPath(thumbPathPrefix, path, sizeof path)) {
-        MessageBoxA(NULL, thumbPathPrefix, "Error", MB_OK | MB_ICONINFORMATION);
+        // the folder is missing: say so, as the library itself would when its open fails
+        char message[PATH_CAP + 64];
+        TextCopy(message, sizeof message, "Не удалось сохранить миниатюру:\n");
+        TextAppend(message, sizeof message, thumbPathPrefix);
+        MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
         return;
     }
     FreeImage_Save(format, thumb, path, 0);
