@@ -96,8 +96,11 @@ TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
         SetField(dialog, IDC_JOB_DIR, folder.winPath);
         SetField(dialog, IDC_SUFFIX_FIELD, ".jpg");
         PostKey(dialog, VK_RETURN);  // Enter is Run!
+        watch.Then(Press(IDOK));     // the batch finds no *.bmp in the empty folder
     });
     ASSERT_EQ(1200, thumbSize);
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("FindFirstFile", watch.seen[1].text);
     EXPECT_STREQ(".jpg", thumbSuffix);
     // a typed directory is used as it is, without rebuilding the derived paths
     EXPECT_EQ(folder.winPath, workDir);
