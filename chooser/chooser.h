@@ -3,8 +3,11 @@
 #define FOTOBATCH_CHOOSER_H
 
 #include <windows.h>
+#include <stddef.h>
 
 INT_PTR CALLBACK DirChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void SelectDirectoryCommand(HWND owner);
+void RunDirChooser(HWND owner);
+int BuildWorkDirPath(char *path, size_t cap, const char *suffix);
 
 #endif

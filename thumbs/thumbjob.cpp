@@ -1,8 +1,110 @@
 #include "thumbs.h"
+#include "../app/app.h"
+#include "../app/state.h"
+#include "../chooser/chooser.h"
+#include "../res/resource.h"
 
-// Placeholder until the job dialog is built.
+#include <limits.h>
+
+// The thumbnail job dialog. "Run!" leaves thumbSize, findMask, workDir and thumbSuffix as
+// the fields give them and runs the batch; "Open" leaves the chosen directory in workDir
+// and rebuilds thumbDirPath and outDirPath from it; CANCEL, Esc and the close box drop
+// whatever was typed.
+
+// Converts a size text as atoi does (leading blanks, a sign, digits up to the first
+// non-digit; no digits give 0), but saturating: a number beyond an int stays beyond the
+// accepted sizes instead of wrapping round into them.
+static int SizeFromText(const char *text)
+{
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        text++;
+    int negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        text++;
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; text++) {
+        if (value <= INT_MAX)
+            value = value * 10 + (*text - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return (int)value;
+}
+
+// Fills the fields from the shared state; the size field always starts at "150".
+static void FillFields(HWND dialog)
+{
+    SetDlgItemTextA(dialog, IDC_SIZE_FIELD, "150");
+    SetDlgItemTextA(dialog, IDC_MASK_FIELD, findMask);
+    SetDlgItemTextA(dialog, IDC_JOB_DIR, workDir);
+    SetDlgItemTextA(dialog, IDC_THUMB_DIR, thumbDirPath);
+    SetDlgItemTextA(dialog, IDC_OUT_DIR, outDirPath);
+    SetDlgItemTextA(dialog, IDC_SUFFIX_FIELD, thumbSuffix);
+}
+
+// "Run!": a size from 10 to 65536 takes the fields over, ends the dialog and runs the
+// batch to its end; any other size is refused with the dialog left as the user had it.
+static INT_PTR OnRun(HWND dialog)
+{
+    char sizeText[PATH_CAP];
+    GetDlgItemTextA(dialog, IDC_SIZE_FIELD, sizeText, sizeof sizeText);
+    thumbSize = SizeFromText(sizeText);
+    if (thumbSize < 10 || thumbSize > 65536) {
+        MessageBoxA(dialog, "Error!\nNew images size:10-65536", "Error", MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    GetDlgItemTextA(dialog, IDC_MASK_FIELD, findMask, sizeof findMask);
+    GetDlgItemTextA(dialog, IDC_JOB_DIR, workDir, sizeof workDir);
+    GetDlgItemTextA(dialog, IDC_SUFFIX_FIELD, thumbSuffix, sizeof thumbSuffix);
+    EndDialog(dialog, IDC_RUN);
+    RunJob(MakeThumbnails);
+    return TRUE;
+}
+
+// "Open": the chooser, then the directory field and both derived paths from workDir,
+// whether the chooser was left with Open or not.
+static void OnOpen(HWND dialog)
+{
+    RunDirChooser(dialog);
+    SetDlgItemTextA(dialog, IDC_JOB_DIR, workDir);
+    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\thumbnails\\");
+    BuildWorkDirPath(outDirPath, sizeof outDirPath, "\\out_images\\");
+    SetDlgItemTextA(dialog, IDC_THUMB_DIR, thumbDirPath);
+    SetDlgItemTextA(dialog, IDC_OUT_DIR, outDirPath);
+}
+
+// Handles the buttons; Enter is "Run!", the default button.
+static INT_PTR OnCommand(HWND dialog, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_RUN:
+        return OnRun(dialog);
+    case IDC_JOB_OPEN:
+        OnOpen(dialog);
+        return TRUE;
+    case IDC_CANCEL_BUTTON:
+    case IDCANCEL:
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// The thumbnail job dialog: settings of the batch, and "Run!" to start it.
 INT_PTR CALLBACK ThumbJobProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)dialog; (void)message; (void)wParam; (void)lParam;
+    (void)lParam;
+    switch (message) {
+    case WM_INITDIALOG:
+        FillFields(dialog);
+        ShowStatus("Установки обработки");
+        return TRUE;
+    case WM_COMMAND:
+        return OnCommand(dialog, wParam);
+    }
     return FALSE;
 }

@@ -1,5 +1,7 @@
 #include "boxwatch.h"
 
+#include <map>
+
 static thread_local BoxWatch *activeWatch = NULL;
 
 static const int messageBoxTextId = 0xFFFF;
@@ -89,6 +91,27 @@ void BoxWatch::OnDestroy(HWND window)
 void PressNow(HWND window, int id)
 {
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(window, id));
+}
+
+static std::map<HWND, std::function<void(HWND)>> pendingSteps;
+
+static void CALLBACK RunPendingSteps(HWND window, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(window, id);
+    auto found = pendingSteps.find(window);
+    if (found == pendingSteps.end())
+        return;
+    std::function<void(HWND)> steps = found->second;
+    pendingSteps.erase(found);
+    steps(window);
+}
+
+BoxAnswer Steps(std::function<void(HWND)> steps)
+{
+    return [steps](HWND window) {
+        pendingSteps[window] = steps;
+        SetTimer(window, 0x5ABE, 10, RunPendingSteps);
+    };
 }
 
 BoxAnswer Press(int id)

@@ -48,6 +48,10 @@ private:
 // Answers that press a button: posted, so the box's own loop handles them.
 BoxAnswer Press(int id);
 void PressNow(HWND window, int id);
+// An answer that runs the given steps a moment later from inside the box's own modal
+// loop, so that they may send messages, open further boxes and check what they show.
+// The steps must end the box (PressNow) themselves.
+BoxAnswer Steps(std::function<void(HWND)> steps);
 // Reads a control's text as the program's ANSI bytes.
 std::string ControlText(HWND dialog, int id);
 // A readable list of the boxes seen, for failure messages.

@@ -1,0 +1,22 @@
+// Small user actions on the program's dialogs, done through the messages a user's mouse
+// and keyboard would cause.
+#ifndef FOTOBATCH_DIALOGS_H
+#define FOTOBATCH_DIALOGS_H
+
+#include "gtest_win.h"
+
+#include <string>
+#include <vector>
+
+// Every entry of a list box, in its order, as ANSI bytes.
+std::vector<std::string> ListEntries(HWND dialog, int listId);
+// Selects the entry that reads exactly `entry` and double-clicks it; false if it is missing.
+bool DoubleClickEntry(HWND dialog, int listId, const std::string &entry);
+// Types a text into a field, replacing what it held.
+void SetField(HWND dialog, int id, const std::string &text);
+// Clicks a button and waits for what it does (the handler runs before this returns).
+void ClickNow(HWND dialog, int id);
+// Presses a key in the control that has the focus (or the dialog), as the keyboard would.
+void PostKey(HWND dialog, UINT key);
+
+#endif

@@ -1,0 +1,429 @@
+// The thumbnail job over real folders: which boxes the user sees, in order, which
+// thumbnails appear with which pixel sizes, and the exact bytes of imagelog.sql.
+#include "gtest_win.h"
+#include "fixture.h"
+#include "boxwatch.h"
+#include "images.h"
+#include "app/state.h"
+#include "res/resource.h"
+#include "thumbs/thumbs.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <functional>
+
+static const char recordCaption[] = "Установка описаний файлов для сайта example.org";
+static const char loadCaption[] = "dib = GenericLoader(WFD.cFileName, 0)";
+static const char libraryCaption[] = "File not IMAGE FORMAT";
+
+struct Box {
+    std::string caption;
+    std::string text;
+    BoxIcon icon;
+};
+static const Box recordDialog = {recordCaption, "", ICON_NONE};
+static const Box loadFailed = {loadCaption, "", ICON_INFORMATION};
+static const Box libraryMessage = {libraryCaption, "C:\\*.*", ICON_INFORMATION};
+
+static Box ErrorBox(const std::string &text, BoxIcon icon = ICON_INFORMATION)
+{
+    return Box{"Error", text, icon};
+}
+
+static std::string Seen(const std::vector<SeenBox> &seen)
+{
+    return Describe(seen);
+}
+
+static void ExpectBoxes(const std::vector<Box> &expected, const BoxWatch &watch)
+{
+    ASSERT_EQ(expected.size(), watch.seen.size()) << Seen(watch.seen);
+    for (size_t i = 0; i < expected.size(); i++) {
+        const SeenBox &box = watch.seen[i];
+        EXPECT_EQ(expected[i].caption, box.caption) << "box " << i << ": " << Seen(watch.seen);
+        EXPECT_EQ(expected[i].text, box.text) << "box " << i << ": " << Seen(watch.seen);
+        EXPECT_EQ(expected[i].icon, box.icon) << "box " << i << ": " << Seen(watch.seen);
+        // the job's boxes have no owner; the description dialog belongs to the main window
+        EXPECT_EQ(expected[i].caption == recordCaption ? mainWindow : NULL, box.owner)
+            << "box " << i << ": " << Seen(watch.seen);
+    }
+}
+
+// One statement of imagelog.sql; the values are given as they stand inside the quotes.
+static std::string Row(const std::string &name, int width, int height, unsigned long long size,
+                       const std::string &commentary = "", const std::string &secId = "",
+                       const std::string &dir = "")
+{
+    return "INSERT INTO photo_img (`name`, `img_name`, `commentary`, `width`, `height`, `size`, "
+           "`date`, `sec_id`, `dir`) VALUES ('" + name + "','" + name + "','" + commentary + "','" +
+           std::to_string(width) + "','" + std::to_string(height) + "','" + std::to_string(size) +
+           "','" + std::string(dateStamp) + "','" + secId + "','" + dir + "');\n";
+}
+
+// The order in which the file system lists the folder for a mask, as the job sees it.
+static std::vector<std::string> Listing(const TestFolder &folder, const char *mask)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    std::string pattern = folder.winPath + "\\" + mask;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+class Batch : public testing::Test {
+protected:
+    void SetUp() override { StartProgram(); }
+
+    // Sets what the job dialog would set, then runs the job.
+    void Run(const TestFolder &where, const std::string &mask = "*.jpg",
+             const std::string &suffix = "_small.jpg", int size = 150)
+    {
+        TextCopy(workDir, sizeof workDir, where.winPath.c_str());
+        TextCopy(thumbDirPath, sizeof thumbDirPath, (where.winPath + "\\thumbnails\\").c_str());
+        TextCopy(findMask, sizeof findMask, Utf8ToAnsi(mask).c_str());
+        TextCopy(thumbSuffix, sizeof thumbSuffix, Utf8ToAnsi(suffix).c_str());
+        thumbSize = size;
+        EXPECT_EQ(1, MakeThumbnails());
+        EXPECT_EQ(0, recordDefaultsSet);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, imageLog);
+    }
+
+    void AnswerEveryBoxWithOk(size_t count)
+    {
+        for (size_t i = 0; i < count; i++)
+            watch.Then(Press(IDOK));
+    }
+
+    TestFolder folder;
+    BoxWatch watch;
+};
+
+enum Content { JPEG_800x600, PNG_300x600, BMP_640x480, JPEG_CUT, EMPTY_FILE, DIRECTORY, DOUBLE_TIFF };
+
+static void Put(const TestFolder &folder, const std::string &name, Content content)
+{
+    switch (content) {
+    case JPEG_800x600:
+        ASSERT_TRUE(SaveTestImage(folder.Path(name), FIF_JPEG, 800, 600));
+        break;
+    case PNG_300x600:
+        ASSERT_TRUE(SaveTestImage(folder.Path(name), FIF_PNG, 300, 600));
+        break;
+    case BMP_640x480:
+        ASSERT_TRUE(SaveTestImage(folder.Path(name), FIF_BMP, 640, 480));
+        break;
+    case JPEG_CUT: {
+        std::string bytes = TestImageBytes(FIF_JPEG, 400, 300);
+        folder.WriteFile(name, bytes.substr(0, bytes.size() / 2));
+        break;
+    }
+    case EMPTY_FILE:
+        folder.WriteFile(name, "");
+        break;
+    case DIRECTORY:
+        folder.MakeDir(name);
+        break;
+    case DOUBLE_TIFF: {
+        // an image of doubles: it loads, but the library makes no thumbnail of it
+        FIBITMAP *image = FreeImage_AllocateT(FIT_DOUBLE, 400, 300, 64, 0, 0, 0);
+        ASSERT_TRUE(FreeImage_Save(FIF_TIFF, image, folder.Path(name).c_str(), 0));
+        FreeImage_Unload(image);
+        break;
+    }
+    }
+}
+
+struct EntryCase {
+    const char *label;
+    std::string name;      // on disk, UTF-8
+    Content content;
+    std::string mask;
+    std::string suffix;
+    int size;
+    std::vector<Box> boxes;
+    std::string thumbName;  // in thumbnails, UTF-8; empty when none is made
+    PixelSize thumbSize;
+    FREE_IMAGE_FORMAT thumbFormat;
+    std::string sqlName;    // the name as it stands in the log's quotes; empty when no row
+    PixelSize source;
+};
+
+static std::vector<EntryCase> EntryCases()
+{
+    const std::string longSuffix = std::string(250, 's') + ".jpg";  // 259 with "photo"
+    return {
+        {"plain JPEG", "photo.jpg", JPEG_800x600, "*.jpg", "_small.jpg", 150, {recordDialog},
+         "photo_small.jpg", {150, 113}, FIF_JPEG, "photo.jpg", {800, 600}},
+        {"PNG content under a .jpg name", "inside.jpg", PNG_300x600, "*.jpg", "_small.jpg", 150,
+         {recordDialog}, "inside_small.jpg", {75, 150}, FIF_JPEG, "inside.jpg", {300, 600}},
+        {"BMP to a PNG suffix", "pic.bmp", BMP_640x480, "*.bmp", "_small.png", 150, {recordDialog},
+         "pic_small.png", {150, 113}, FIF_PNG, "pic.bmp", {640, 480}},
+        {"the last dot cuts", "a.b.c.jpg", JPEG_800x600, "*.jpg", "_small.jpg", 150, {recordDialog},
+         "a.b.c_small.jpg", {150, 113}, FIF_JPEG, "a.b.c.jpg", {800, 600}},
+        {"no dot: the whole name", "photo", JPEG_800x600, "photo", "_small.jpg", 150, {recordDialog},
+         "photo_small.jpg", {150, 113}, FIF_JPEG, "photo", {800, 600}},
+        {"only a leading dot: the whole name", ".jpg", JPEG_800x600, "*.jpg", "_small.jpg", 150,
+         {recordDialog}, ".jpg_small.jpg", {150, 113}, FIF_JPEG, ".jpg", {800, 600}},
+        {"Cyrillic name", u8"фото.jpg", JPEG_800x600, "*.jpg", "_small.jpg", 150, {recordDialog},
+         u8"фото_small.jpg", {150, 113}, FIF_JPEG, "фото.jpg", {800, 600}},
+        {"quote in the name", "O'Neil.jpg", JPEG_800x600, "*.jpg", "_small.jpg", 150, {recordDialog},
+         "O'Neil_small.jpg", {150, 113}, FIF_JPEG, "O''Neil.jpg", {800, 600}},
+        {"suffix .jpg keeps the name", "photo.jpg", JPEG_800x600, "*.jpg", ".jpg", 1200,
+         {recordDialog}, "photo.jpg", {800, 600}, FIF_JPEG, "photo.jpg", {800, 600}},
+        {"truncated JPEG: the library complains, the rest is grey", "cut.jpg", JPEG_CUT, "*.jpg",
+         "_small.jpg", 150, {libraryMessage, recordDialog}, "cut_small.jpg", {150, 113}, FIF_JPEG,
+         "cut.jpg", {400, 300}},
+        {"zero-byte file", "empty.jpg", EMPTY_FILE, "*.jpg", "_small.jpg", 150,
+         {libraryMessage, loadFailed}, "", {}, FIF_UNKNOWN, "", {}},
+        {"directory named like an image", "x.jpg", DIRECTORY, "*.jpg", "_small.jpg", 150,
+         {libraryMessage, loadFailed}, "", {}, FIF_UNKNOWN, "", {}},
+        {"no thumbnail from the library", "deep.tif", DOUBLE_TIFF, "*.tif", "_small.jpg", 150,
+         {ErrorBox("Не удалось уменьшить изображение:\ndeep.tif")}, "", {}, FIF_UNKNOWN, "", {}},
+        {"unknown output extension: silently nothing", "photo.jpg", JPEG_800x600, "*.jpg", "_small",
+         150, {}, "", {}, FIF_UNKNOWN, "", {}},
+        {"output path over 259 characters", "photo.jpg", JPEG_800x600, "*.jpg", longSuffix, 150,
+         {ErrorBox("Имя миниатюры длиннее 259 символов, файл пропущен:\nphoto.jpg")}, "", {},
+         FIF_UNKNOWN, "", {}},
+        {"base name and suffix over 259 characters", "photo.jpg", JPEG_800x600, "*.jpg",
+         longSuffix + "x", 150,
+         {ErrorBox("Имя миниатюры длиннее 259 символов, файл пропущен:\nphoto.jpg")}, "", {},
+         FIF_UNKNOWN, "", {}},
+    };
+}
+
+TEST_F(Batch, EachKindOfEntry)
+{
+    for (const EntryCase &c : EntryCases()) {
+        SCOPED_TRACE(c.label);
+        TestFolder here;
+        BoxWatch boxes;
+        Put(here, c.name, c.content);
+        for (size_t i = 0; i < c.boxes.size(); i++)
+            boxes.Then(Press(IDOK));
+        Run(here, c.mask, c.suffix, c.size);
+
+        ExpectBoxes(c.boxes, boxes);
+        EXPECT_EQ(0, boxes.unanswered);
+        std::vector<std::string> made = here.List("thumbnails");
+        if (c.thumbName.empty()) {
+            EXPECT_TRUE(made.empty()) << made.size() << " made, first " << (made.empty() ? "" : made[0]);
+        } else {
+            EXPECT_EQ(std::vector<std::string>{c.thumbName}, made);
+            EXPECT_EQ(c.thumbSize, ImageFileSize(here.Path("thumbnails/" + c.thumbName)));
+            EXPECT_EQ(c.thumbFormat, ImageFileFormat(here.Path("thumbnails/" + c.thumbName)));
+        }
+        std::string expectedLog;
+        if (!c.sqlName.empty())
+            expectedLog = Row(c.sqlName, c.source.width, c.source.height, here.ReadFile(c.name).size());
+        EXPECT_EQ(expectedLog, here.ReadFile("imagelog.sql"));
+    }
+}
+
+// "Default" at the first image: no further dialog in this job, every row carries what was
+// typed; the next job asks again and offers the commentary, section and folder typed.
+TEST_F(Batch, DefaultHoldsForOneJobOnly)
+{
+    const char *names[] = {"one.jpg", "two.jpg", "three.jpg"};
+    for (const char *name : names)
+        Put(folder, name, JPEG_800x600);
+    std::vector<std::string> order = Listing(folder, "*.jpg");
+    ASSERT_EQ(3u, order.size());
+
+    watch.Then([](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_REC_NAME, "typed name");
+        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, "first line\r\nsecond line");
+        SetDlgItemTextA(dialog, IDC_REC_SEC_ID, "7");
+        SetDlgItemTextA(dialog, IDC_REC_DIR, "C:\\photos\\");
+        PressNow(dialog, IDC_REC_DEFAULT);
+    });
+    Run(folder);
+    ExpectBoxes({recordDialog}, watch);
+    std::string expected;
+    for (size_t i = 0; i < order.size(); i++) {
+        std::string row = Row(order[i], 800, 600, folder.ReadFile(order[i]).size(),
+                              "first line\r\nsecond line", "7", "C:\\\\photos\\\\");
+        if (i == 0)  // a typed name is for the first image only
+            row.replace(row.find("('" + order[0] + "'"), order[0].size() + 3, "('typed name'");
+        expected += row;
+    }
+    EXPECT_EQ(expected, folder.ReadFile("imagelog.sql"));
+    EXPECT_EQ(3u, folder.List("thumbnails").size());
+
+    // the second job: the dialog again at its first image, with the values typed before
+    std::string offered[3];
+    watch.Then([&offered](HWND dialog) {
+        offered[0] = ControlText(dialog, IDC_REC_COMMENTARY);
+        offered[1] = ControlText(dialog, IDC_REC_SEC_ID);
+        offered[2] = ControlText(dialog, IDC_REC_NAME);
+        PressNow(dialog, IDOK);
+    });
+    watch.Then(Press(IDOK));
+    watch.Then(Press(IDOK));
+    Run(folder);
+    ExpectBoxes({recordDialog, recordDialog, recordDialog, recordDialog}, watch);
+    EXPECT_EQ("first line\r\nsecond line", offered[0]);
+    EXPECT_EQ("7", offered[1]);
+    EXPECT_EQ(order[0], offered[2]);
+    // the log is written anew, thumbnails replaced under the same names
+    expected.clear();
+    for (const std::string &name : order)
+        expected += Row(name, 800, 600, folder.ReadFile(name).size(), "first line\r\nsecond line", "7",
+                        "C:\\\\photos\\\\");
+    EXPECT_EQ(expected, folder.ReadFile("imagelog.sql"));
+    EXPECT_EQ(3u, folder.List("thumbnails").size());
+}
+
+// Esc writes the row as it was filled in; the dialog comes again at the next image.
+TEST_F(Batch, EscWritesTheFilledInValues)
+{
+    Put(folder, "one.jpg", JPEG_800x600);
+    Put(folder, "two.jpg", JPEG_800x600);
+    watch.Then([](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, "thrown away");
+        PressNow(dialog, IDCANCEL);
+    });
+    watch.Then(Press(IDCANCEL));
+    Run(folder);
+    ExpectBoxes({recordDialog, recordDialog}, watch);
+    std::string expected;
+    for (const std::string &name : Listing(folder, "*.jpg"))
+        expected += Row(name, 800, 600, folder.ReadFile(name).size());
+    EXPECT_EQ(expected, folder.ReadFile("imagelog.sql"));
+}
+
+// A name without a dot must not inherit the base name of the image before it.
+TEST_F(Batch, NamesWithoutDotDoNotInheritTheLastBaseName)
+{
+    Put(folder, "photo", JPEG_800x600);
+    Put(folder, "p.x.png", PNG_300x600);
+    AnswerEveryBoxWithOk(2);
+    Run(folder, "p*");
+    ExpectBoxes({recordDialog, recordDialog}, watch);
+    EXPECT_EQ((std::vector<std::string>{"p.x_small.jpg", "photo_small.jpg"}), folder.List("thumbnails"));
+}
+
+// photo.jpg and photo.png share a thumbnail name: two rows, and the later image's file.
+TEST_F(Batch, LaterSameNamedThumbnailReplacesTheEarlier)
+{
+    Put(folder, "photo.jpg", JPEG_800x600);
+    Put(folder, "photo.png", PNG_300x600);
+    std::vector<std::string> order = Listing(folder, "photo.*");
+    ASSERT_EQ(2u, order.size());
+    AnswerEveryBoxWithOk(2);
+    Run(folder, "photo.*");
+    ExpectBoxes({recordDialog, recordDialog}, watch);
+    EXPECT_EQ(std::vector<std::string>{"photo_small.jpg"}, folder.List("thumbnails"));
+    PixelSize later = order[1] == "photo.png" ? PixelSize{75, 150} : PixelSize{150, 113};
+    EXPECT_EQ(later, ImageFileSize(folder.Path("thumbnails/photo_small.jpg")));
+    std::string log = folder.ReadFile("imagelog.sql");
+    EXPECT_NE(std::string::npos, log.find("('photo.jpg','photo.jpg','','800','600'"));
+    EXPECT_NE(std::string::npos, log.find("('photo.png','photo.png','','300','600'"));
+}
+
+// A sparse file of 3 GiB that starts with a JPEG: its true size, not the low 32 bits.
+TEST_F(Batch, FilesOver4GiBKeepTheirTrueSize)
+{
+    Put(folder, "big.jpg", JPEG_800x600);
+    const unsigned long long size = 0x100000000ULL + 12345;
+    ASSERT_EQ(0, truncate(folder.Path("big.jpg").c_str(), (off_t)size));
+    AnswerEveryBoxWithOk(1);
+    Run(folder);
+    ExpectBoxes({recordDialog}, watch);
+    EXPECT_EQ(Row("big.jpg", 800, 600, size), folder.ReadFile("imagelog.sql"));
+}
+
+TEST_F(Batch, NothingMatchesLeavesAnEmptyLog)
+{
+    Put(folder, "photo.png", PNG_300x600);
+    Run(folder);
+    ExpectBoxes({ErrorBox("FindFirstFile")}, watch);
+    EXPECT_TRUE(folder.Exists("imagelog.sql"));
+    EXPECT_EQ("", folder.ReadFile("imagelog.sql"));
+    EXPECT_TRUE(folder.Exists("thumbnails"));
+    EXPECT_TRUE(folder.List("thumbnails").empty());
+}
+
+// A working directory that is gone: the job writes nothing, here or anywhere else.
+TEST_F(Batch, MissingWorkDirWritesNothing)
+{
+    TestFolder current;
+    SetCurrentDirectoryA(current.winPath.c_str());
+    recordDefaultsSet = 1;
+    TextCopy(workDir, sizeof workDir, (folder.winPath + "\\gone").c_str());
+    TextCopy(findMask, sizeof findMask, "*.*");
+    EXPECT_EQ(1, MakeThumbnails());
+    EXPECT_EQ(0, recordDefaultsSet);
+    ASSERT_EQ(1u, watch.seen.size()) << Seen(watch.seen);
+    EXPECT_EQ("Error", watch.seen[0].caption);
+    EXPECT_NE(std::string::npos, watch.seen[0].text.find(folder.winPath + "\\gone"));
+    EXPECT_TRUE(current.List().empty());
+    EXPECT_TRUE(folder.List().empty());
+}
+
+// A log that cannot be opened ends the job after the message: no thumbnails without rows.
+TEST_F(Batch, LogThatCannotBeOpenedEndsTheJob)
+{
+    folder.MakeDir("imagelog.sql");
+    Put(folder, "photo.jpg", JPEG_800x600);
+    recordDefaultsSet = 1;
+    Run(folder);
+    ExpectBoxes({ErrorBox("fopen imagelog.sql")}, watch);
+    EXPECT_FALSE(folder.Exists("thumbnails"));
+    EXPECT_EQ((std::vector<std::string>{"imagelog.sql", "photo.jpg"}), folder.List());
+}
+
+// Every row is on the disk as soon as it is written: read the log while the dialog for
+// the second image is still open.
+TEST_F(Batch, EachRowReachesTheDiskAtOnce)
+{
+    Put(folder, "one.jpg", JPEG_800x600);
+    Put(folder, "two.jpg", JPEG_800x600);
+    std::vector<std::string> order = Listing(folder, "*.jpg");
+    std::string seenMidway;
+    watch.Then(Press(IDOK));
+    watch.Then([&](HWND dialog) {
+        seenMidway = folder.ReadFile("imagelog.sql");
+        PressNow(dialog, IDOK);
+    });
+    Run(folder);
+    EXPECT_EQ(Row(order[0], 800, 600, folder.ReadFile(order[0]).size()), seenMidway);
+}
+
+// With "*.*" every entry is offered, directories and the job's own files included; all
+// but the image give the load-failure box, in the order of the listing.
+TEST_F(Batch, EveryMatchingEntryIsOffered)
+{
+    Put(folder, "photo.jpg", JPEG_800x600);
+    AnswerEveryBoxWithOk(8);
+    Run(folder, "*.*");
+    std::vector<Box> expected;
+    for (const std::string &name : Listing(folder, "*.*"))
+        expected.push_back(name == "photo.jpg" ? recordDialog : loadFailed);
+    EXPECT_GE(expected.size(), 3u);  // photo.jpg, imagelog.sql, thumbnails (and . and .. where listed)
+    ExpectBoxes(expected, watch);
+    EXPECT_EQ(Row("photo.jpg", 800, 600, folder.ReadFile("photo.jpg").size()), folder.ReadFile("imagelog.sql"));
+    EXPECT_EQ(std::vector<std::string>{"photo_small.jpg"}, folder.List("thumbnails"));
+}
+
+// A file where the thumbnails folder should be: the record is written, the save fails and
+// the user hears of it.
+TEST_F(Batch, ThumbnailsFolderThatIsAFile)
+{
+    folder.WriteFile("thumbnails", "not a folder");
+    Put(folder, "photo.jpg", JPEG_800x600);
+    AnswerEveryBoxWithOk(3);
+    Run(folder);
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ(recordCaption, watch.seen[0].caption);
+    EXPECT_EQ("Error", watch.seen[1].caption);
+    EXPECT_EQ("Не удалось сохранить миниатюру:\nthumbnails\\photo_small.jpg", watch.seen[1].text);
+    EXPECT_EQ(Row("photo.jpg", 800, 600, folder.ReadFile("photo.jpg").size()), folder.ReadFile("imagelog.sql"));
+    EXPECT_EQ("not a folder", folder.ReadFile("thumbnails"));
+}

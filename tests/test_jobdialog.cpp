@@ -1,0 +1,239 @@
+// The thumbnail job dialog opened from "&Thumbnails!": the size rules of "Run!", what the
+// fields show and take over, and "Open" with the directory chooser.
+#include "gtest_win.h"
+#include "boxwatch.h"
+#include "dialogs.h"
+#include "fixture.h"
+
+#include "app/state.h"
+#include "res/resource.h"
+
+#include <algorithm>
+#include <string.h>
+
+static std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return (char)tolower(c); });
+    return text;
+}
+
+// Opens the job dialog from the menu; the steps run inside it and must close it.
+static void OpenJobDialog(BoxWatch &watch, std::function<void(HWND)> steps)
+{
+    watch.Then(Steps(steps));
+    SendMessageA(mainWindow, WM_COMMAND, IDM_THUMBNAILS, 0);
+}
+
+class JobDialog : public ::testing::Test {
+protected:
+    void SetUp() override { StartProgram(); }
+    TestFolder folder;  // an empty folder: the batch finds nothing to do there
+};
+
+struct SizeCase { const char *text; bool accepted; int size; };
+
+TEST_F(JobDialog, RunAcceptsOnlySizesFrom10To65536)
+{
+    const SizeCase cases[] = {
+        {"150", true, 150},
+        {"10", true, 10},
+        {"65536", true, 65536},
+        {"1200px", true, 1200},      // the number ends at the first non-digit
+        {"  \t42", true, 42},        // leading blanks are skipped
+        {"+20", true, 20},
+        {"9", false, 9},
+        {"65537", false, 65537},
+        {"0", false, 0},
+        {"-150", false, -150},
+        {"", false, 0},
+        {"abc", false, 0},
+        {"4294967446", false, 2147483647},             // 2^32 + 150 must not wrap round to 150
+        {"-4294967146", false, -2147483647 - 1},       // nor -(2^32 - 150) to 150
+        {"99999999999999999999999", false, 2147483647},
+    };
+    for (const SizeCase &c : cases) {
+        StartProgram();
+        BoxWatch watch;
+        bool stillOpen = false;
+        OpenJobDialog(watch, [&](HWND dialog) {
+            SetField(dialog, IDC_SIZE_FIELD, c.text);
+            SetField(dialog, IDC_MASK_FIELD, "*.png");
+            SetField(dialog, IDC_JOB_DIR, folder.winPath);
+            ClickNow(dialog, IDC_RUN);
+            stillOpen = IsWindow(dialog) && IsWindowVisible(dialog);
+            if (stillOpen) {
+                EXPECT_EQ(c.text, ControlText(dialog, IDC_SIZE_FIELD)) << "fields stay as typed";
+                PressNow(dialog, IDC_CANCEL_BUTTON);
+            }
+        });
+        EXPECT_EQ(c.size, thumbSize) << "size text '" << c.text << "'";
+        if (c.accepted) {
+            EXPECT_FALSE(stillOpen) << c.text;
+            EXPECT_STREQ("*.png", findMask) << c.text;
+            EXPECT_EQ(folder.winPath, workDir);
+            continue;
+        }
+        EXPECT_TRUE(stillOpen) << c.text;
+        ASSERT_EQ(2u, watch.seen.size()) << c.text << ": " << Describe(watch.seen);
+        const SeenBox &warning = watch.seen[1];
+        EXPECT_TRUE(warning.messageBox);
+        EXPECT_EQ("Error", warning.caption);
+        EXPECT_EQ("Error!\nNew images size:10-65536", warning.text);
+        EXPECT_EQ(ICON_WARNING, warning.icon);
+        EXPECT_EQ(watch.seen[0].window, warning.owner);
+        // a refused size reads no other field
+        EXPECT_STREQ("*.jpg", findMask) << c.text;
+        EXPECT_STREQ("C:\\", workDir) << c.text;
+    }
+}
+
+TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
+{
+    BoxWatch watch;
+    OpenJobDialog(watch, [&](HWND dialog) {
+        SetField(dialog, IDC_SIZE_FIELD, "1200");
+        SetField(dialog, IDC_MASK_FIELD, "*.bmp");
+        SetField(dialog, IDC_JOB_DIR, folder.winPath);
+        SetField(dialog, IDC_SUFFIX_FIELD, ".jpg");
+        PostKey(dialog, VK_RETURN);  // Enter is Run!
+        watch.Then(Press(IDOK));     // the batch finds no *.bmp in the empty folder
+    });
+    ASSERT_EQ(1200, thumbSize);
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("FindFirstFile", watch.seen[1].text);
+    EXPECT_STREQ(".jpg", thumbSuffix);
+    // a typed directory is used as it is, without rebuilding the derived paths
+    EXPECT_EQ(folder.winPath, workDir);
+    EXPECT_STREQ("C:\\thumbnails\\", thumbDirPath);
+    EXPECT_STREQ("C:\\out_images\\", outDirPath);
+
+    std::string size, mask, dir, thumbs, out, suffix;
+    OpenJobDialog(watch, [&](HWND dialog) {
+        size = ControlText(dialog, IDC_SIZE_FIELD);
+        mask = ControlText(dialog, IDC_MASK_FIELD);
+        dir = ControlText(dialog, IDC_JOB_DIR);
+        thumbs = ControlText(dialog, IDC_THUMB_DIR);
+        out = ControlText(dialog, IDC_OUT_DIR);
+        suffix = ControlText(dialog, IDC_SUFFIX_FIELD);
+        SetField(dialog, IDC_MASK_FIELD, "*.gif");  // dropped by Esc
+        PostKey(dialog, VK_ESCAPE);
+    });
+    EXPECT_EQ("150", size);
+    EXPECT_EQ(1200, thumbSize) << "the size stays until the next Run!";
+    EXPECT_EQ("*.bmp", mask);
+    EXPECT_EQ(folder.winPath, dir);
+    EXPECT_EQ("C:\\thumbnails\\", thumbs);
+    EXPECT_EQ("C:\\out_images\\", out);
+    EXPECT_EQ(".jpg", suffix);
+    EXPECT_STREQ("*.bmp", findMask);
+    EXPECT_EQ(0, watch.unanswered) << Describe(watch.seen);
+}
+
+TEST_F(JobDialog, OpenShowsTheChosenDirectoryAndItsDerivedPaths)
+{
+    folder.MakeDir("photos");
+    TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str());
+    std::string shown = Lower(folder.winPath) + "\\photos";
+    BoxWatch watch;
+    std::string dir, thumbs, out;
+    OpenJobDialog(watch, [&](HWND dialog) {
+        SetField(dialog, IDC_JOB_DIR, "typed");
+        watch.Then(Steps([&](HWND chooser) {
+            // the chooser belongs to this dialog, which cannot start a batch meanwhile
+            EXPECT_EQ(dialog, GetWindow(chooser, GW_OWNER));
+            EXPECT_FALSE(IsWindowEnabled(dialog));
+            DoubleClickEntry(chooser, IDC_DIR_LIST, "[photos]");
+            PressNow(chooser, IDC_DIR_OPEN);
+        }));
+        ClickNow(dialog, IDC_JOB_OPEN);
+        dir = ControlText(dialog, IDC_JOB_DIR);
+        thumbs = ControlText(dialog, IDC_THUMB_DIR);
+        out = ControlText(dialog, IDC_OUT_DIR);
+        PressNow(dialog, IDC_CANCEL_BUTTON);
+    });
+    EXPECT_EQ(shown, dir);
+    EXPECT_EQ(shown + "\\thumbnails\\", thumbs);
+    EXPECT_EQ(shown + "\\out_images\\", out);
+    // CANCEL drops what was typed, not what Open stored
+    EXPECT_EQ(shown, workDir);
+    EXPECT_EQ(shown + "\\thumbnails\\", thumbDirPath);
+    EXPECT_EQ(shown + "\\out_images\\", outDirPath);
+}
+
+TEST_F(JobDialog, OpenThenCancelInTheChooserStillReplacesTheTypedDirectory)
+{
+    BoxWatch watch;
+    std::string dir, thumbs, out;
+    OpenJobDialog(watch, [&](HWND dialog) {
+        SetField(dialog, IDC_JOB_DIR, "typed");
+        watch.Then(Press(IDC_CANCEL_BUTTON));
+        ClickNow(dialog, IDC_JOB_OPEN);
+        dir = ControlText(dialog, IDC_JOB_DIR);
+        thumbs = ControlText(dialog, IDC_THUMB_DIR);
+        out = ControlText(dialog, IDC_OUT_DIR);
+        PressNow(dialog, IDCANCEL);
+    });
+    EXPECT_EQ("C:\\", dir);
+    EXPECT_EQ("C:\\\\thumbnails\\", thumbs);
+    EXPECT_EQ("C:\\\\out_images\\", out);
+    EXPECT_STREQ("C:\\", workDir);
+}
+
+TEST_F(JobDialog, DerivedPathsOfAVeryLongWorkDirAreCutWithinTheirBuffers)
+{
+    std::string longDir = "C:\\" + std::string(253, 'd');
+    TextCopy(workDir, sizeof workDir, longDir.c_str());
+    BoxWatch watch;
+    OpenJobDialog(watch, [&](HWND dialog) {
+        watch.Then(Press(IDC_CANCEL_BUTTON));
+        ClickNow(dialog, IDC_JOB_OPEN);
+        PressNow(dialog, IDCANCEL);
+    });
+    for (const char *path : {thumbDirPath, outDirPath}) {
+        EXPECT_EQ(259u, strlen(path));
+        EXPECT_EQ(longDir.substr(0, 256), std::string(path, 256));
+        EXPECT_STREQ("...", path + 256);
+    }
+}
+
+TEST_F(JobDialog, OnlyTheFieldsTheUserMayChangeAreOpen)
+{
+    BoxWatch watch;
+    OpenJobDialog(watch, [&](HWND dialog) {
+        EXPECT_EQ(GetDlgItem(dialog, IDC_RUN), GetFocus()) << "Run! has the focus";
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_THUMB_DIR_OPEN)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_OUT_DIR_OPEN)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_OUT_DIR)));
+        HWND thumbs = GetDlgItem(dialog, IDC_THUMB_DIR);
+        EXPECT_TRUE(IsWindowEnabled(thumbs));
+        EXPECT_TRUE(GetWindowLongA(thumbs, GWL_STYLE) & ES_READONLY);
+        // buttons that do nothing: the dialog stays as it is
+        ClickNow(dialog, IDC_THUMB_DIR_OPEN);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        PressNow(dialog, IDC_CANCEL_BUTTON);
+    });
+    EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("Properties image processing", watch.seen[0].caption);
+    EXPECT_EQ(mainWindow, watch.seen[0].owner);
+}
+
+TEST_F(JobDialog, NoSecondJobCanStartWhileTheBatchRuns)
+{
+    // the batch stops on a directory that is gone with a box that has no owner; the main
+    // window, and with it its menu, stays disabled while that box is open
+    BoxWatch watch;
+    std::vector<bool> enabledDuringJob;
+    OpenJobDialog(watch, [&](HWND dialog) {
+        for (int box = 0; box < 4; box++)
+            watch.Then([&](HWND window) {
+                enabledDuringJob.push_back(IsWindowEnabled(mainWindow) != FALSE);
+                PressNow(window, IDOK);
+            });
+        SetField(dialog, IDC_JOB_DIR, folder.winPath + "\\gone");
+        PressNow(dialog, IDC_RUN);
+    });
+    for (bool enabled : enabledDuringJob)
+        EXPECT_FALSE(enabled) << Describe(watch.seen);
+    EXPECT_TRUE(IsWindowEnabled(mainWindow)) << "enabled again when the batch returns";
+    EXPECT_EQ(folder.winPath + "\\gone", workDir);
+}
