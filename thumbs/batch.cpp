@@ -1,6 +1,8 @@
 #include "thumbs.h"
 #include "../app/app.h"
 #include "../app/state.h"
+#include "thumbformat.h"
+#include "workerpool.h"
 
 #include <string.h>
 
@@ -48,15 +50,17 @@ static void MakeThumbnailFolder(void)
 }
 
 // Loads the entry as dib and makes thumb from it. 0 when there is nothing to save; the
-// user has been told and no image is left held.
+// user has been told and no image is left held. The decoding is done by a worker
+// process, so an image that crashes or hangs the library fails here like any other;
+// dib then carries the source's size only, which is all the record reads.
 static int LoadEntryImage(void)
 {
-    dib = GenericLoader(WFD.cFileName, 0);
+    dib = WorkerPoolLoad(WFD.cFileName);
     if (dib == NULL) {
         MessageBoxA(NULL, "", "dib = GenericLoader(WFD.cFileName, 0)", MB_OK | MB_ICONINFORMATION);
         return 0;
     }
-    thumb = FreeImage_MakeThumbnail(dib, thumbSize, TRUE);
+    thumb = WorkerPoolThumbnail(dib, thumbSize, TRUE);
     if (thumb == NULL) {
         ShowEntryError("Не удалось уменьшить изображение:\n");
         FreeImage_Unload(dib);
@@ -108,6 +112,7 @@ static void SaveThumbnailFile(FREE_IMAGE_FORMAT format)
         MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
         return;
     }
+    thumb = ThumbnailForFormat(thumb, format);
     FreeImage_Save(format, thumb, path, 0);
 }
 
@@ -165,6 +170,7 @@ static void ProcessMatchingEntries(void)
         ProcessEntry();
     } while (FindNextFileA(search, &WFD));
     FindClose(search);
+    WorkerPoolEnd();
 }
 
 // The thumbnail job: a thumbnail and an imagelog.sql statement for every image of workDir

@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/state.h"
 #include "thumbs/thumbs.h"
+#include "thumbs/workerpool.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -28,9 +29,22 @@ static std::string Convert(const std::string &text, UINT from, UINT to)
 std::string AnsiToUtf8(const std::string &ansi) { return Convert(ansi, 1251, CP_UTF8); }
 std::string Utf8ToAnsi(const std::string &utf8) { return Convert(utf8, CP_UTF8, 1251); }
 
+// The test programs live in tests/, the worker program one level up, in the build
+// directory: point the thumbnail job at it, so that every batch test decodes in workers.
+static void UseBuiltWorker()
+{
+    const char *build = getenv("FOTOBATCH_BUILD_DIR");
+    if (build == NULL)
+        return;
+    std::string path = std::string("Z:") + build + "/fotobatch-worker.exe.so";
+    std::replace(path.begin(), path.end(), '/', '\\');
+    TextCopy(workerProgram, sizeof workerProgram, path.c_str());
+}
+
 void StartProgram()
 {
     ResetSharedState();
+    UseBuiltWorker();
     if (mainWindow != NULL && IsWindow(mainWindow)) {
         EnableWindow(mainWindow, TRUE);
         return;
