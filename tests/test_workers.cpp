@@ -11,8 +11,10 @@
 #include "gtest_win.h"
 #include "boxwatch.h"
 #include "fixture.h"
+#include "images.h"
 
 #include "app/state.h"
+#include "res/resource.h"
 #include "thumbs/thumbs.h"
 #include "thumbs/thumbformat.h"
 #include "thumbs/workerpool.h"
@@ -471,4 +473,131 @@ TEST(ThumbnailForFormat, ConvertsOnlyWhatTheFormatRefuses)
         FreeImage_Unload(storable);
     }
     EXPECT_EQ(nullptr, ThumbnailForFormat(NULL, FIF_JPEG));
+}
+
+// The job over a folder ---------------------------------------------------------------
+
+static const char *const loadCaption = "dib = GenericLoader(WFD.cFileName, 0)";
+static const char *const recordCaption = "Установка описаний файлов для сайта example.org";
+
+// What a whole job showed and left behind.
+struct JobRun {
+    std::vector<std::string> boxes;  // caption | text | icon, in order
+    std::string log;
+    std::map<std::string, PixelSize> thumbnails;
+};
+
+// Runs the job as the job dialog would, answering the first description dialog with
+// Default and every other box with OK.
+static JobRun RunJob(const TestFolder &folder, const char *mask, const char *suffix)
+{
+    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+    TextCopy(thumbDirPath, sizeof thumbDirPath, (folder.winPath + "\\thumbnails\\").c_str());
+    TextCopy(findMask, sizeof findMask, mask);
+    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix);
+    thumbSize = 150;
+    BoxWatch watch;
+    bool answered = false;
+    for (int i = 0; i < 64; i++)
+        watch.Then([&answered](HWND box) {
+            char caption[256] = "";
+            GetWindowTextA(box, caption, sizeof caption);
+            bool record = std::string(caption) == recordCaption;
+            PressNow(box, record && !answered ? IDC_REC_DEFAULT : record ? IDCANCEL : IDOK);
+            answered = answered || record;
+        });
+    MakeThumbnails();
+    JobRun run;
+    for (const SeenBox &box : watch.seen)
+        run.boxes.push_back(box.caption + " | " + box.text + " | " + std::to_string(box.icon));
+    run.log = folder.ReadFile("imagelog.sql");
+    for (const std::string &name : folder.List("thumbnails"))
+        run.thumbnails[name] = ImageFileSize(folder.Path("thumbnails/" + name));
+    return run;
+}
+
+static std::string Lines(const std::vector<std::string> &lines)
+{
+    std::string all;
+    for (const std::string &line : lines)
+        all += line + "\n";
+    return all;
+}
+
+// Files that the library survives give the very same boxes, rows and thumbnails whether
+// decoded in workers or in the job itself, as before the workers.
+TEST(JobWithWorkers, SameBoxesRowsAndThumbnailsAsDecodingInTheJob)
+{
+    StartProgram();
+    TestFolder folder;
+    folder.WriteFile("a_first.jpg", Jpeg(1001, 999));
+    folder.WriteFile("b_cut.jpg", Jpeg(600, 400).substr(0, 4000));
+    folder.WriteFile("c_empty.jpg", "");
+    folder.WriteFile("d_middle.jpg", Jpeg(4001, 2999));
+    folder.WriteFile("e_rgba.png", RgbaPng(320, 200));
+    folder.WriteFile("f_deep.png", Png16(90, 60));
+    folder.WriteFile("g_text.txt", "not an image");
+    folder.MakeDir("h_folder.jpg");
+    folder.WriteFile("i_last.jpg", Jpeg(2047, 1535));
+
+    JobRun pooled = RunJob(folder, "*.*", "_small.jpg");
+    EXPECT_GT(WorkerPoolStarted(), 0);
+    TextCopy(workerProgram, sizeof workerProgram, "Z:\\nonexistent\\fotobatch-worker.exe.so");
+    JobRun plain = RunJob(folder, "*.*", "_small.jpg");
+    EXPECT_EQ(0, WorkerPoolStarted());
+
+    EXPECT_EQ(Lines(plain.boxes), Lines(pooled.boxes));
+    EXPECT_EQ(plain.log, pooled.log);
+    EXPECT_EQ(plain.thumbnails, pooled.thumbnails);
+    // the RGBA and the 16-bit picture are saved as JPEG too, not refused by the saver
+    EXPECT_EQ((PixelSize{150, 94}), pooled.thumbnails["e_rgba_small.jpg"]);
+    EXPECT_EQ((PixelSize{90, 60}), pooled.thumbnails["f_deep_small.jpg"]);
+    EXPECT_NE(std::string::npos, pooled.log.find("'d_middle.jpg','d_middle.jpg','','4001','2999'"));
+    EXPECT_EQ((PixelSize{150, 112}), pooled.thumbnails["d_middle_small.jpg"]);
+}
+
+// Files that crash, hang or overwhelm the library, first, in the middle and last among
+// good ones: each costs exactly its load-failure box; every good image gets its row and
+// thumbnail, in the listing order; the job ends.
+TEST(JobWithWorkers, EachBadFileCostsExactlyItsBox)
+{
+    StartProgram();
+    TestFolder folder;
+    folder.WriteFile("a_psd.jpg", RunawayRlePsd());
+    folder.WriteFile("b_good.jpg", Jpeg(800, 600));
+    folder.WriteFile("c_huge.bmp", HugeBmp(60000, 60000));
+    folder.WriteFile("d_good.jpg", Jpeg(640, 480));
+    ASSERT_EQ(0, mkfifo(folder.Path("e_pipe.jpg").c_str(), 0644));
+    folder.WriteFile("f_exif.jpg", ExifBombJpeg());
+    folder.WriteFile("g_good.jpg", Jpeg(300, 400));
+    folder.WriteFile("h_psd.jpg", RunawayRlePsd());
+
+    JobRun run = RunJob(folder, "*.*", "_small.jpg");
+
+    const std::string failed = std::string(loadCaption) + " |  | 1";
+    const std::string record = std::string(recordCaption) + " |  | 0";
+    std::vector<std::string> expected;
+    std::vector<std::string> rows;
+    for (const std::string &name : Listing("*.*")) {
+        bool good = name.find("good") != std::string::npos;
+        bool exifLoaded = name == "f_exif.jpg" && run.thumbnails.count("f_exif_small.jpg");
+        if (name == "thumbnails" || name == "imagelog.sql" || (!good && !exifLoaded)) {
+            expected.push_back(failed);
+            continue;
+        }
+        if (rows.empty())
+            expected.push_back(record);
+        rows.push_back(name);
+    }
+    EXPECT_EQ(Lines(expected), Lines(run.boxes));
+    size_t at = 0;
+    for (const std::string &name : rows) {
+        size_t found = run.log.find("('" + name + "'", at);
+        EXPECT_NE(std::string::npos, found) << name << " has no row after the previous one";
+        at = found == std::string::npos ? at : found;
+        std::string thumbName = name.substr(0, name.rfind('.')) + "_small.jpg";
+        EXPECT_EQ(name == "f_exif.jpg" ? 64 : 150, (std::max)(run.thumbnails[thumbName].width, run.thumbnails[thumbName].height)) << name;
+    }
+    EXPECT_EQ(rows.size(), run.thumbnails.size());
+    EXPECT_EQ(rows.size(), (size_t)std::count(run.log.begin(), run.log.end(), '\n'));
 }
