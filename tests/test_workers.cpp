@@ -601,3 +601,40 @@ TEST(JobWithWorkers, EachBadFileCostsExactlyItsBox)
     EXPECT_EQ(rows.size(), run.thumbnails.size());
     EXPECT_EQ(rows.size(), (size_t)std::count(run.log.begin(), run.log.end(), '\n'));
 }
+
+// Workers decode ahead while the user describes an image, but nothing of a later image
+// reaches the log or the thumbnails folder before the user has answered for it; the
+// dialog shows each image's own source size.
+TEST(JobWithWorkers, WorkDoneAheadWaitsForTheUsersAnswer)
+{
+    StartProgram();
+    TestFolder folder;
+    const int widths[] = {900, 700, 500, 300, 1100};
+    for (int i = 0; i < 5; i++)
+        folder.WriteFile("p" + std::to_string(i) + ".jpg", Jpeg(widths[i], 200));
+    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    thumbSize = 150;
+
+    struct Seen { std::string name, width; size_t thumbnails, rows; };
+    std::vector<Seen> seen;
+    BoxWatch watch;
+    for (int i = 0; i < 5; i++)
+        watch.Then([&](HWND dialog) {
+            std::string log = folder.ReadFile("imagelog.sql");
+            seen.push_back({ControlText(dialog, IDC_REC_NAME), ControlText(dialog, IDC_REC_WIDTH),
+                            folder.List("thumbnails").size(), (size_t)std::count(log.begin(), log.end(), '\n')});
+            PressNow(dialog, IDOK);
+        });
+    MakeThumbnails();
+
+    ASSERT_EQ(5u, seen.size()) << Describe(watch.seen);
+    std::vector<std::string> listed = Listing("*.jpg");
+    for (size_t i = 0; i < seen.size(); i++) {
+        EXPECT_EQ(listed[i], seen[i].name);
+        EXPECT_EQ(std::to_string(widths[listed[i][1] - '0']), seen[i].width) << listed[i];
+        EXPECT_EQ(i, seen[i].thumbnails) << "thumbnails on disk while describing " << listed[i];
+        EXPECT_EQ(i, seen[i].rows) << "rows in the log while describing " << listed[i];
+    }
+    EXPECT_EQ(5u, folder.List("thumbnails").size());
+}
