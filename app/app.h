@@ -13,6 +13,9 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 int ShowStatus(const char *text);
 
 int EnterWorkDir(void);
+#ifdef __WINE__
+int UnixFileName(const char *name, char *path, size_t cap);
+#endif
 int RunJob(int (*job)(void));
 void LoadWindowStrings(HINSTANCE instance);
 

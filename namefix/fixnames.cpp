@@ -71,29 +71,13 @@ static int DiffersOnlyInCase(const char *a, const char *b)
 // differs only in letter case reports success and changes nothing, and a temporary-name
 // detour can resolve the way back to another entry that differs in case alone. So such a
 // rename is made on the Unix names themselves, and never replaces an existing entry.
-static int UnixNameOf(const char *name, char *unixName, size_t cap)
-{
-    char fullName[PATH_CAP * 2];
-    WCHAR wideName[PATH_CAP * 2];
-    DWORD length = GetFullPathNameA(name, sizeof fullName, fullName, NULL);
-    if (length == 0 || length >= sizeof fullName ||
-        !MultiByteToWideChar(CP_ACP, 0, fullName, -1, wideName, PATH_CAP * 2))
-        return 0;
-    char *found = wine_get_unix_file_name(wideName);
-    if (found == NULL)
-        return 0;
-    int fit = TextCopy(unixName, cap, found);
-    HeapFree(GetProcessHeap(), 0, found);
-    return fit;
-}
-
 static int RenameCaseOnly(const char *oldName, const char *newName)
 {
     char oldPath[PATH_CAP * 4];
     char newPath[PATH_CAP * 4];
     WCHAR wideName[PATH_CAP];
     char utf8Name[PATH_CAP * 3];
-    if (!UnixNameOf(oldName, oldPath, sizeof oldPath))
+    if (!UnixFileName(oldName, oldPath, sizeof oldPath))
         return 0;
     // the new name beside the old one, in the disk's own encoding
     if (!MultiByteToWideChar(CP_ACP, 0, newName, -1, wideName, PATH_CAP) ||

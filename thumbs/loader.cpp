@@ -1,4 +1,5 @@
 #include "thumbs.h"
+#include "../app/app.h"
 #include "../app/state.h"
 
 #include <string.h>
@@ -9,19 +10,7 @@
 int ImageLibraryPath(const char *fileName, char *path, size_t cap)
 {
 #ifdef __WINE__
-    char fullName[MAX_PATH * 4];
-    DWORD length = GetFullPathNameA(fileName, sizeof fullName, fullName, NULL);
-    if (length == 0 || length >= sizeof fullName)
-        return 0;
-    WCHAR wideName[MAX_PATH * 4];
-    if (MultiByteToWideChar(CP_ACP, 0, fullName, -1, wideName, MAX_PATH * 4) == 0)
-        return 0;
-    char *unixName = wine_get_unix_file_name(wideName);
-    if (unixName == NULL)
-        return 0;
-    int fit = TextCopy(path, cap, unixName);
-    HeapFree(GetProcessHeap(), 0, unixName);
-    return fit;
+    return UnixFileName(fileName, path, cap);
 #else
     return TextCopy(path, cap, fileName);
 #endif
