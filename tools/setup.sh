@@ -19,7 +19,7 @@ done
 if [ -n "$missing" ]; then
     echo "Installing:$missing"
     as_root apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq $missing >/dev/null
 fi
 
 # Wine's ANSI code page follows the locale: ru_RU.UTF-8 gives Windows-1251.
