@@ -16,17 +16,28 @@ int ImageLibraryPath(const char *fileName, char *path, size_t cap)
 #endif
 }
 
-// Loads one image: the format is taken from the file's content first and from its name
-// only when the content says nothing. None when the format is unknown or unreadable.
+// The format the loader reads a file in, given the path the library opens: the file's
+// content first, its name only when the content says nothing. FIF_UNKNOWN when the format
+// is unknown or the library cannot read it.
+FREE_IMAGE_FORMAT ImageFileFormat(const char *path)
+{
+    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path, 0);
+    if (format == FIF_UNKNOWN)
+        format = FreeImage_GetFIFFromFilename(path);
+    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format))
+        return FIF_UNKNOWN;
+    return format;
+}
+
+// Loads one image in the format its content (or else its name) says. None when the format
+// is unknown or unreadable, or the load fails.
 FIBITMAP *GenericLoader(const char *fileName, int flags)
 {
     char path[MAX_PATH * 4];
     if (!ImageLibraryPath(fileName, path, sizeof path))
         return NULL;
-    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path, 0);
+    FREE_IMAGE_FORMAT format = ImageFileFormat(path);
     if (format == FIF_UNKNOWN)
-        format = FreeImage_GetFIFFromFilename(path);
-    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format))
         return NULL;
     return FreeImage_Load(format, path, flags);
 }

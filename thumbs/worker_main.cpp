@@ -57,12 +57,7 @@ static FREE_IMAGE_FORMAT LoaderFormat(const char *path)
     char unixPath[WORKER_PATH_CAP * 2];
     if (!ImageLibraryPath(path, unixPath, sizeof unixPath))
         return FIF_UNKNOWN;
-    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(unixPath, 0);
-    if (format == FIF_UNKNOWN)
-        format = FreeImage_GetFIFFromFilename(unixPath);
-    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format))
-        return FIF_UNKNOWN;
-    return format;
+    return ImageFileFormat(unixPath);
 }
 
 // Reads only the header and tells whether the image declares more pixels than allowed.
