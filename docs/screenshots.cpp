@@ -13,10 +13,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-// Weak, so that the driver links while the description dialog is still being written.
-INT_PTR CALLBACK PhotoRecordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-    __attribute__((weak));
-
 static const char *shotsDir = ".";
 
 // Saves the screen area of a window as shotsDir/name.png.
@@ -103,8 +99,7 @@ static void ShootDialog(HWND mainWindowOfProgram, DWORD processId, int command,
 // The description dialog, shown from this process with a sample record.
 static void ShootDescriptionDialog(void)
 {
-    if (PhotoRecordProc == NULL ||
-        FindResourceA(NULL, MAKEINTRESOURCEA(IDD_PHOTO_RECORD), (LPCSTR)RT_DIALOG) == NULL)
+    if (FindResourceA(NULL, MAKEINTRESOURCEA(IDD_PHOTO_RECORD), (LPCSTR)RT_DIALOG) == NULL)
         return;
     appInstance = GetModuleHandleA(NULL);
     // a hidden stand-in for the main window, so that the status line draws nowhere
