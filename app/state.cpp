@@ -33,24 +33,30 @@ WIN32_FIND_DATAA WFD;
 HWND mainWindow = NULL;
 HINSTANCE appInstance = NULL;
 
-// Writes the local time of this moment as year-month-day hour:minute:second, without
-// leading zeros; every record of the run carries it as its date.
+// Writes a moment as year-month-day hour:minute:second in decimal, without leading zeros
+// or anything else.
+void FormatDateStamp(const SYSTEMTIME *moment, char *text, size_t cap)
+{
+    text[0] = '\0';
+    TextAppendUnsigned(text, cap, moment->wYear);
+    TextAppend(text, cap, "-");
+    TextAppendUnsigned(text, cap, moment->wMonth);
+    TextAppend(text, cap, "-");
+    TextAppendUnsigned(text, cap, moment->wDay);
+    TextAppend(text, cap, " ");
+    TextAppendUnsigned(text, cap, moment->wHour);
+    TextAppend(text, cap, ":");
+    TextAppendUnsigned(text, cap, moment->wMinute);
+    TextAppend(text, cap, ":");
+    TextAppendUnsigned(text, cap, moment->wSecond);
+}
+
+// Stamps the run with the local time of start-up; every record of the run carries it.
 void BuildDateStamp(void)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    dateStamp[0] = '\0';
-    TextAppendUnsigned(dateStamp, sizeof dateStamp, now.wYear);
-    TextAppend(dateStamp, sizeof dateStamp, "-");
-    TextAppendUnsigned(dateStamp, sizeof dateStamp, now.wMonth);
-    TextAppend(dateStamp, sizeof dateStamp, "-");
-    TextAppendUnsigned(dateStamp, sizeof dateStamp, now.wDay);
-    TextAppend(dateStamp, sizeof dateStamp, " ");
-    TextAppendUnsigned(dateStamp, sizeof dateStamp, now.wHour);
-    TextAppend(dateStamp, sizeof dateStamp, ":");
-    TextAppendUnsigned(dateStamp, sizeof dateStamp, now.wMinute);
-    TextAppend(dateStamp, sizeof dateStamp, ":");
-    TextAppendUnsigned(dateStamp, sizeof dateStamp, now.wSecond);
+    FormatDateStamp(&now, dateStamp, sizeof dateStamp);
 }
 
 // Puts every setting back to its compiled-in default, as at start-up. Only the tests

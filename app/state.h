@@ -48,6 +48,7 @@ extern HWND mainWindow;
 extern HINSTANCE appInstance;
 
 void BuildDateStamp(void);
+void FormatDateStamp(const SYSTEMTIME *moment, char *text, size_t cap);
 void ResetSharedState(void);
 
 #endif
