@@ -61,22 +61,6 @@ static std::string Row(const std::string &name, int width, int height, unsigned 
            "','" + std::string(dateStamp) + "','" + secId + "','" + dir + "');\n";
 }
 
-// The order in which the file system lists the folder for a mask, as the job sees it.
-static std::vector<std::string> Listing(const TestFolder &folder, const char *mask)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    std::string pattern = folder.winPath + "\\" + mask;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 class Batch : public testing::Test {
 protected:
     void SetUp() override { StartProgram(); }
@@ -233,7 +217,7 @@ TEST_F(Batch, DefaultHoldsForOneJobOnly)
     const char *names[] = {"one.jpg", "two.jpg", "three.jpg"};
     for (const char *name : names)
         Put(folder, name, JPEG_800x600);
-    std::vector<std::string> order = Listing(folder, "*.jpg");
+    std::vector<std::string> order = folder.SearchOrder("*.jpg");
     ASSERT_EQ(3u, order.size());
 
     watch.Then([](HWND dialog) {
@@ -293,7 +277,7 @@ TEST_F(Batch, EscWritesTheFilledInValues)
     Run(folder);
     ExpectBoxes({recordDialog, recordDialog}, watch);
     std::string expected;
-    for (const std::string &name : Listing(folder, "*.jpg"))
+    for (const std::string &name : folder.SearchOrder("*.jpg"))
         expected += Row(name, 800, 600, folder.ReadFile(name).size());
     EXPECT_EQ(expected, folder.ReadFile("imagelog.sql"));
 }
@@ -314,7 +298,7 @@ TEST_F(Batch, LaterSameNamedThumbnailReplacesTheEarlier)
 {
     Put(folder, "photo.jpg", JPEG_800x600);
     Put(folder, "photo.png", PNG_300x600);
-    std::vector<std::string> order = Listing(folder, "photo.*");
+    std::vector<std::string> order = folder.SearchOrder("photo.*");
     ASSERT_EQ(2u, order.size());
     AnswerEveryBoxWithOk(2);
     Run(folder, "photo.*");
@@ -385,7 +369,7 @@ TEST_F(Batch, EachRowReachesTheDiskAtOnce)
 {
     Put(folder, "one.jpg", JPEG_800x600);
     Put(folder, "two.jpg", JPEG_800x600);
-    std::vector<std::string> order = Listing(folder, "*.jpg");
+    std::vector<std::string> order = folder.SearchOrder("*.jpg");
     std::string seenMidway;
     watch.Then(Press(IDOK));
     watch.Then([&](HWND dialog) {
@@ -404,7 +388,7 @@ TEST_F(Batch, EveryMatchingEntryIsOffered)
     AnswerEveryBoxWithOk(8);
     Run(folder, "*.*");
     std::vector<Box> expected;
-    for (const std::string &name : Listing(folder, "*.*"))
+    for (const std::string &name : folder.SearchOrder("*.*"))
         expected.push_back(name == "photo.jpg" ? recordDialog : loadFailed);
     EXPECT_GE(expected.size(), 3u);  // photo.jpg, imagelog.sql, thumbnails (and . and .. where listed)
     ExpectBoxes(expected, watch);

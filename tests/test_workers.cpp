@@ -168,21 +168,6 @@ static void UseBuiltWorker()
     workerWatchdogMs = WORKER_WATCHDOG_MS;
 }
 
-// The names of the folder as the job's search lists them.
-static std::vector<std::string> Listing(const char *mask)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(mask, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 // What one entry gave: loaded or not, sizes, and the boxes shown on the way.
 struct Outcome {
     bool loaded = false;
@@ -290,7 +275,7 @@ TEST_F(WorkerPoolTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
         folder.WriteFile("p" + std::to_string(size[0]) + "x" + std::to_string(size[1]) + ".jpg",
                          Jpeg(size[0], size[1]));
     TextCopy(findMask, sizeof findMask, "*.jpg");
-    for (const std::string &name : Listing(findMask)) {
+    for (const std::string &name : folder.SearchOrder(findMask)) {
         Outcome pooled = ThroughWorkers(name, true);
         Outcome plain = InProcess(name, true);
         ASSERT_TRUE(pooled.loaded) << name;
@@ -333,7 +318,7 @@ TEST_F(WorkerPoolTest, OtherFormatsGiveTheSameThumbnailFile)
     FreeImage_Unload(picture);
 
     TextCopy(findMask, sizeof findMask, "*.png");
-    for (const std::string &name : Listing(findMask)) {
+    for (const std::string &name : folder.SearchOrder(findMask)) {
         Outcome pooled = ThroughWorkers(name, true);
         Outcome plain = InProcess(name, true);
         ASSERT_TRUE(pooled.loaded && plain.loaded) << name;
@@ -365,7 +350,7 @@ TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
     TextCopy(findMask, sizeof findMask, "*.*");
 
     std::map<std::string, Outcome> pooled;
-    for (const std::string &name : Listing(findMask))
+    for (const std::string &name : folder.SearchOrder(findMask))
         pooled[name] = ThroughWorkers(name);
 
     std::vector<std::string> none;
@@ -421,7 +406,7 @@ TEST_F(WorkerPoolTest, OutOfOrderNamesAndMissingWorkerStillLoad)
     folder.WriteFile("b.jpg", Jpeg(400, 500));
     folder.WriteFile("c.jpg", Jpeg(250, 250));
     TextCopy(findMask, sizeof findMask, "*.jpg");
-    std::vector<std::string> names = Listing(findMask);
+    std::vector<std::string> names = folder.SearchOrder(findMask);
     ASSERT_EQ(3u, names.size());
     std::reverse(names.begin(), names.end());
     for (const std::string &name : names) {
@@ -578,7 +563,7 @@ TEST(JobWithWorkers, EachBadFileCostsExactlyItsBox)
     const std::string record = std::string(recordCaption) + " |  | 0";
     std::vector<std::string> expected;
     std::vector<std::string> rows;
-    for (const std::string &name : Listing("*.*")) {
+    for (const std::string &name : folder.SearchOrder("*.*")) {
         bool good = name.find("good") != std::string::npos;
         bool exifLoaded = name == "f_exif.jpg" && run.thumbnails.count("f_exif_small.jpg");
         if (name == "thumbnails" || name == "imagelog.sql" || (!good && !exifLoaded)) {
@@ -629,7 +614,7 @@ TEST(JobWithWorkers, WorkDoneAheadWaitsForTheUsersAnswer)
     MakeThumbnails();
 
     ASSERT_EQ(5u, seen.size()) << Describe(watch.seen);
-    std::vector<std::string> listed = Listing("*.jpg");
+    std::vector<std::string> listed = folder.SearchOrder("*.jpg");
     for (size_t i = 0; i < seen.size(); i++) {
         EXPECT_EQ(listed[i], seen[i].name);
         EXPECT_EQ(std::to_string(widths[listed[i][1] - '0']), seen[i].width) << listed[i];

@@ -141,3 +141,18 @@ std::vector<std::string> TestFolder::List(const std::string &subdir) const
     std::sort(names.begin(), names.end());
     return names;
 }
+
+std::vector<std::string> TestFolder::SearchOrder(const std::string &mask) const
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    std::string pattern = winPath + "\\" + mask;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}

@@ -32,6 +32,8 @@ public:
     std::string ReadFile(const std::string &name) const;
     std::vector<std::string> List(const std::string &subdir = "") const;  // sorted
     std::string Path(const std::string &name) const { return unixPath + "/" + name; }
+    // The names that match a mask, as the jobs' directory search yields them (ANSI bytes).
+    std::vector<std::string> SearchOrder(const std::string &mask) const;
 };
 
 #endif
