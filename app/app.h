@@ -7,6 +7,7 @@
 
 ATOM RegisterMainClass(HINSTANCE instance);
 int CreateMainWindow(HINSTANCE instance, int showCommand);
+int StartMainWindow(HINSTANCE instance, int showCommand);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

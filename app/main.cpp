@@ -2,19 +2,13 @@
 #include "state.h"
 #include "../res/resource.h"
 
-#include "../thumbs/thumbs.h"
-
 // Start-up: date stamp, strings, window class, FreeImage's message hook, the main window,
 // then the message loop with the accelerators until the window is destroyed.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
     (void)previous;
     (void)commandLine;
-    BuildDateStamp();
-    LoadWindowStrings(instance);
-    RegisterMainClass(instance);
-    FreeImage_SetOutputMessage(ImageLibraryMessage);
-    if (!CreateMainWindow(instance, showCommand))
+    if (!StartMainWindow(instance, showCommand))
         return 0;
     HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDA_MAINACCEL));
     MSG message;

@@ -106,3 +106,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
+
+// Everything start-up does before the message loop: the run's date stamp, the strings, the
+// window class, FreeImage's message hook and the main window. 0 when there is no window.
+int StartMainWindow(HINSTANCE instance, int showCommand)
+{
+    BuildDateStamp();
+    LoadWindowStrings(instance);
+    RegisterMainClass(instance);
+    FreeImage_SetOutputMessage(ImageLibraryMessage);
+    return CreateMainWindow(instance, showCommand);
+}

@@ -74,11 +74,7 @@ int main(int argc, char **argv)
         TextCopy(workerProgram, sizeof workerProgram, "Z:\\nonexistent\\fotobatch-worker.exe.so");
 
     HINSTANCE instance = GetModuleHandleA(NULL);
-    BuildDateStamp();
-    LoadWindowStrings(instance);
-    RegisterMainClass(instance);
-    FreeImage_SetOutputMessage(ImageLibraryMessage);
-    CreateMainWindow(instance, SW_SHOWNORMAL);
+    StartMainWindow(instance, SW_SHOWNORMAL);
     SetWindowsHookExA(WH_CBT, AnswerDialogs, NULL, GetCurrentThreadId());
 
     TextCopy(thumbDirPath, sizeof thumbDirPath, workDir);

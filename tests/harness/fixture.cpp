@@ -50,11 +50,7 @@ void StartProgram()
         return;
     }
     HINSTANCE instance = GetModuleHandleA(NULL);
-    BuildDateStamp();
-    LoadWindowStrings(instance);
-    RegisterMainClass(instance);
-    FreeImage_SetOutputMessage(ImageLibraryMessage);
-    CreateMainWindow(instance, SW_SHOWNORMAL);
+    StartMainWindow(instance, SW_SHOWNORMAL);
     PumpMessages();
 }
 
