@@ -1,4 +1,5 @@
 #include "boxwatch.h"
+#include "fixture.h"
 
 #include <map>
 
@@ -133,6 +134,6 @@ std::string Describe(const std::vector<SeenBox> &boxes)
 {
     std::string all;
     for (const SeenBox &box : boxes)
-        all += "[" + box.caption + " | " + box.text + " | icon " + std::to_string(box.icon) + "] ";
+        all += "[" + AnsiToUtf8(box.caption) + " | " + AnsiToUtf8(box.text) + " | icon " + std::to_string(box.icon) + "] ";
     return all;
 }
