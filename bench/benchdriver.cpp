@@ -12,7 +12,7 @@
 #include "app/app.h"
 #include "app/state.h"
 #include "res/resource.h"
-#include "thumbs/workerpool.h"
+#include "decode/decoder.h"
 
 static LARGE_INTEGER runPressed;
 
@@ -100,7 +100,7 @@ int main(int argc, char **argv)
     WideCharToMultiByte(CP_ACP, 0, dosName, -1, workDir, sizeof workDir, NULL, NULL);
     HeapFree(GetProcessHeap(), 0, dosName);
     if (argc > 2 && strcmp(argv[2], "--in-process") == 0)
-        TextCopy(workerProgram, sizeof workerProgram, "Z:\\nonexistent\\fotobatch-worker.exe.so");
+        DecoderUseWorker("Z:\\nonexistent\\fotobatch-worker.exe.so");
 
     StartMainWindow(GetModuleHandleA(NULL), SW_SHOWNORMAL);
     SetWindowsHookExA(WH_CBT, AnswerDialogs, NULL, GetCurrentThreadId());
@@ -108,6 +108,6 @@ int main(int argc, char **argv)
     int rows = CountRows();
     double next = TimeOneJob();
     printf("images=%d seconds=%.3f next_seconds=%.3f job_peak_kb=%ld workers=%d\n", rows, first, next,
-           PeakKilobytes(), WorkerPoolStarted());
+           PeakKilobytes(), DecoderWorkersStarted());
     return 0;
 }

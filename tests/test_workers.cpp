@@ -15,9 +15,10 @@
 
 #include "app/state.h"
 #include "res/resource.h"
+#include "decode/decoder.h"
+#include "decode/loader.h"
 #include "thumbs/thumbs.h"
 #include "thumbs/thumbformat.h"
-#include "thumbs/workerpool.h"
 
 static const char *const libraryCaption = "File not IMAGE FORMAT";
 
@@ -154,19 +155,7 @@ static std::string HugeBmp(unsigned width, unsigned height)
 
 // The pool under test ---------------------------------------------------------------
 
-// Where the test programs find the worker: in the build directory above them.
-static void UseBuiltWorker()
-{
-    const char *build = getenv("FOTOBATCH_BUILD_DIR");
-    ASSERT_NE(nullptr, build);
-    std::string path = std::string("Z:") + build + "/fotobatch-worker.exe.so";
-    for (char &c : path)
-        if (c == '/')
-            c = '\\';
-    TextCopy(workerProgram, sizeof workerProgram, path.c_str());
-    workerMaxPixels = WORKER_MAX_PIXELS;
-    workerWatchdogMs = WORKER_WATCHDOG_MS;
-}
+static const char *const missingWorker = "Z:\\nonexistent\\fotobatch-worker.exe.so";
 
 // What one entry gave: loaded or not, sizes, and the boxes shown on the way.
 struct Outcome {
@@ -187,13 +176,11 @@ static std::vector<std::string> Captions(const BoxWatch &watch, size_t from)
     return captions;
 }
 
-static void Describe(Outcome &outcome, FIBITMAP *image, FIBITMAP *made, bool keepThumb)
+static void Describe(Outcome &outcome, bool loaded, unsigned width, unsigned height, FIBITMAP *made, bool keepThumb)
 {
-    outcome.loaded = image != NULL;
-    if (image != NULL) {
-        outcome.width = FreeImage_GetWidth(image);
-        outcome.height = FreeImage_GetHeight(image);
-    }
+    outcome.loaded = loaded;
+    outcome.width = width;
+    outcome.height = height;
     if (made != NULL) {
         outcome.thumbWidth = FreeImage_GetWidth(made);
         outcome.thumbHeight = FreeImage_GetHeight(made);
@@ -204,19 +191,27 @@ static void Describe(Outcome &outcome, FIBITMAP *image, FIBITMAP *made, bool kee
         else
             FreeImage_Unload(made);
     }
-    if (image != NULL)
-        FreeImage_Unload(image);
 }
 
-// One entry through the workers, as the job takes it.
+// One entry through the decoder, as the job takes it: the entry's own name is the mask,
+// and the library's reports are shown as the job shows them.
 static Outcome ThroughWorkers(const std::string &name, bool keepThumb = false)
 {
     BoxWatch watch;
     Outcome outcome;
-    FIBITMAP *image = WorkerPoolLoad(name.c_str());
-    FIBITMAP *made = image != NULL ? WorkerPoolThumbnail(image, thumbSize, TRUE) : NULL;
+    DecodedEntry decoded;
+    EXPECT_TRUE(DecoderBegin(name.c_str(), thumbSize)) << name;
+    EXPECT_TRUE(DecoderNext(&decoded)) << name;
+    FREE_IMAGE_FORMAT format;
+    char text[1024];
+    for (int i = 0; DecodedMessage(&decoded, i, &format, text, sizeof text); i++)
+        ImageLibraryMessage(format, text);
     outcome.boxes = Captions(watch, 0);
-    Describe(outcome, image, made, keepThumb);
+    FIBITMAP *made = decoded.loaded ? decoded.thumbnail : NULL;
+    decoded.thumbnail = made == NULL ? decoded.thumbnail : NULL;
+    Describe(outcome, decoded.loaded, decoded.width, decoded.height, made, keepThumb);
+    DecoderRelease(&decoded);
+    DecoderEnd();
     return outcome;
 }
 
@@ -228,7 +223,10 @@ static Outcome InProcess(const std::string &name, bool keepThumb = false)
     FIBITMAP *image = GenericLoader(name.c_str(), 0);
     FIBITMAP *made = image != NULL ? FreeImage_MakeThumbnail(image, thumbSize, TRUE) : NULL;
     outcome.boxes = Captions(watch, 0);
-    Describe(outcome, image, made, keepThumb);
+    Describe(outcome, image != NULL, image != NULL ? FreeImage_GetWidth(image) : 0,
+             image != NULL ? FreeImage_GetHeight(image) : 0, made, keepThumb);
+    if (image != NULL)
+        FreeImage_Unload(image);
     return outcome;
 }
 
@@ -252,16 +250,13 @@ protected:
     void SetUp() override
     {
         StartProgram();
-        UseBuiltWorker();
         TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
         ASSERT_TRUE(SetCurrentDirectoryA(workDir));
     }
     void TearDown() override
     {
-        WorkerPoolEnd();
-        workerProgram[0] = '\0';
-        workerMaxPixels = WORKER_MAX_PIXELS;
-        workerWatchdogMs = WORKER_WATCHDOG_MS;
+        DecoderEnd();
+        DecoderSetLimits(DECODER_MAX_PIXELS, DECODER_WATCHDOG_MS);
     }
 };
 
@@ -349,6 +344,7 @@ TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
     ASSERT_EQ(0, mkfifo(folder.Path("h_pipe.jpg").c_str(), 0644));
     TextCopy(findMask, sizeof findMask, "*.*");
 
+    DecoderShutdown();
     std::map<std::string, Outcome> pooled;
     for (const std::string &name : folder.SearchOrder(findMask))
         pooled[name] = ThroughWorkers(name);
@@ -377,7 +373,7 @@ TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     int cores = (std::min)((int)system.dwNumberOfProcessors, 8);
-    EXPECT_EQ(cores + crashes, WorkerPoolStarted());
+    EXPECT_EQ(cores + crashes, DecoderWorkersStarted());
 }
 
 // A worker that takes too long on one image is ended; the next entries still load.
@@ -385,8 +381,7 @@ TEST_F(WorkerPoolTest, WatchdogEndsAWorkerStuckOnOneImage)
 {
     // Without the size limit this header makes the library clear some gigabytes,
     // which takes far longer than the shortened watchdog allows.
-    workerMaxPixels = ~0ull;
-    workerWatchdogMs = 1000;
+    DecoderSetLimits(~0ull, 1000);
     folder.WriteFile("a_slow.bmp", HugeBmp(40000, 40000));
     folder.WriteFile("b_good.jpg", Jpeg(320, 240));
     TextCopy(findMask, sizeof findMask, "*.*");
@@ -416,15 +411,14 @@ TEST_F(WorkerPoolTest, OutOfOrderNamesAndMissingWorkerStillLoad)
         EXPECT_EQ(plain.height, pooled.height) << name;
         EXPECT_EQ(plain.thumbWidth, pooled.thumbWidth) << name;
     }
-    WorkerPoolEnd();
 
-    TextCopy(workerProgram, sizeof workerProgram, "Z:\\nonexistent\\fotobatch-worker.exe.so");
+    DecoderUseWorker(missingWorker);
     for (const std::string &name : names) {
         Outcome pooled = ThroughWorkers(name);
         EXPECT_TRUE(pooled.loaded) << name;
         EXPECT_EQ(150u, (std::max)(pooled.thumbWidth, pooled.thumbHeight)) << name;
     }
-    EXPECT_EQ(0, WorkerPoolStarted());
+    EXPECT_EQ(0, DecoderWorkersStarted());
 }
 
 // Thumbnails that the output format cannot store are converted so that the save works;
@@ -526,10 +520,10 @@ TEST(JobWithWorkers, SameBoxesRowsAndThumbnailsAsDecodingInTheJob)
     folder.WriteFile("i_last.jpg", Jpeg(2047, 1535));
 
     JobRun pooled = RunJob(folder, "*.*", "_small.jpg");
-    EXPECT_GT(WorkerPoolStarted(), 0);
-    TextCopy(workerProgram, sizeof workerProgram, "Z:\\nonexistent\\fotobatch-worker.exe.so");
+    EXPECT_GT(DecoderWorkersStarted(), 0);
+    DecoderUseWorker(missingWorker);
     JobRun plain = RunJob(folder, "*.*", "_small.jpg");
-    EXPECT_EQ(0, WorkerPoolStarted());
+    EXPECT_EQ(0, DecoderWorkersStarted());
 
     EXPECT_EQ(Lines(plain.boxes), Lines(pooled.boxes));
     EXPECT_EQ(plain.log, pooled.log);

@@ -2,7 +2,8 @@
 #include "../app/app.h"
 #include "../app/state.h"
 #include "thumbformat.h"
-#include "workerpool.h"
+#include "../decode/decoder.h"
+#include "../decode/loader.h"
 
 #include <string.h>
 
@@ -49,24 +50,33 @@ static void MakeThumbnailFolder(void)
         MessageBoxA(NULL, thumbDirPath, "Error", MB_OK | MB_ICONWARNING);
 }
 
-// Loads the entry as dib and makes thumb from it. 0 when there is nothing to save; the
-// user has been told and no image is left held. The decoding is done by a worker
-// process, so an image that crashes or hangs the library fails here like any other;
-// dib then carries the source's size only, which is all the record reads.
-static int LoadEntryImage(void)
+// Shows what the image library reported while the entry decoded, as it would have
+// appeared had the library run here.
+static void ShowLibraryMessages(const DecodedEntry *decoded)
 {
-    dib = WorkerPoolLoad(WFD.cFileName);
-    if (dib == NULL) {
+    FREE_IMAGE_FORMAT format;
+    char text[1024];
+    for (int i = 0; DecodedMessage(decoded, i, &format, text, sizeof text); i++)
+        ImageLibraryMessage(format, text);
+}
+
+// Takes the decoded entry's size and thumbnail as the entry's own. 0 when there is
+// nothing to save; the user has been told and no image is left held.
+static int TakeEntryImage(DecodedEntry *decoded)
+{
+    ShowLibraryMessages(decoded);
+    if (!decoded->loaded) {
         MessageBoxA(NULL, "", "dib = GenericLoader(WFD.cFileName, 0)", MB_OK | MB_ICONINFORMATION);
         return 0;
     }
-    thumb = WorkerPoolThumbnail(dib, thumbSize, TRUE);
-    if (thumb == NULL) {
+    if (decoded->thumbnail == NULL) {
         ShowEntryError("Не удалось уменьшить изображение:\n");
-        FreeImage_Unload(dib);
-        dib = NULL;
         return 0;
     }
+    sourceWidth = decoded->width;
+    sourceHeight = decoded->height;
+    thumb = decoded->thumbnail;
+    decoded->thumbnail = NULL;
     return 1;
 }
 
@@ -132,22 +142,19 @@ void SaveThumbnail(void)
     SaveThumbnailFile(format);
 }
 
-// Lets go of the entry's images.
+// Lets go of the entry's thumbnail.
 static void FreeEntryImages(void)
 {
-    if (dib != NULL)
-        FreeImage_Unload(dib);
     if (thumb != NULL)
         FreeImage_Unload(thumb);
-    dib = NULL;
     thumb = NULL;
 }
 
 // Everything done for the entry that WFD describes. Loading and scaling come first and
 // stand apart from naming, recording and saving.
-static void ProcessEntry(void)
+static void ProcessEntry(DecodedEntry *decoded)
 {
-    if (!LoadEntryImage())
+    if (!TakeEntryImage(decoded))
         return;
     BuildBaseName();
     if (AppendSuffix())
@@ -158,19 +165,20 @@ static void ProcessEntry(void)
 }
 
 // Walks every entry that matches findMask, directories included, in the order the file
-// system lists them.
+// system lists them; the decoder lists them and decodes ahead.
 static void ProcessMatchingEntries(void)
 {
-    HANDLE search = FindFirstFileA(findMask, &WFD);
-    if (search == INVALID_HANDLE_VALUE) {
+    if (!DecoderBegin(findMask, thumbSize)) {
         MessageBoxA(NULL, "FindFirstFile", "Error", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    do {
-        ProcessEntry();
-    } while (FindNextFileA(search, &WFD));
-    FindClose(search);
-    WorkerPoolEnd();
+    DecodedEntry decoded;
+    while (DecoderNext(&decoded)) {
+        WFD = decoded.find;
+        ProcessEntry(&decoded);
+        DecoderRelease(&decoded);
+    }
+    DecoderEnd();
 }
 
 // The thumbnail job: a thumbnail and an imagelog.sql statement for every image of workDir

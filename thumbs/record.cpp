@@ -78,8 +78,8 @@ static void FillRecordFromEntry(void)
     unsigned long long size = ((unsigned long long)WFD.nFileSizeHigh << 32) | WFD.nFileSizeLow;
     TextCopy(PhotoRecord.name, FIELD_CAP, WFD.cFileName);
     TextCopy(PhotoRecord.img_name, FIELD_CAP, WFD.cFileName);
-    SetNumberField(PhotoRecord.width, FreeImage_GetWidth(dib));
-    SetNumberField(PhotoRecord.height, FreeImage_GetHeight(dib));
+    SetNumberField(PhotoRecord.width, sourceWidth);
+    SetNumberField(PhotoRecord.height, sourceHeight);
     SetNumberField(PhotoRecord.size, size);
     TextCopy(PhotoRecord.date, FIELD_CAP, dateStamp);
 }

@@ -6,9 +6,6 @@
 #include "../app/imagelib.h"
 
 INT_PTR CALLBACK ThumbJobProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-FIBITMAP *GenericLoader(const char *fileName, int flags);
-int ImageLibraryPath(const char *fileName, char *path, size_t cap);
-FREE_IMAGE_FORMAT ImageFileFormat(const char *path);
 int MakeThumbnails(void);
 void SaveThumbnail(void);
 int WriteImageRecord(void);

@@ -1,46 +1,44 @@
-// The decoding worker: a console program that the thumbnail job starts, one per core.
-// It reads requests from its standard input and answers on its standard output (see
-// workerproto.h). Decoding runs here, not in the job, so that an image that crashes,
-// hangs or exhausts the image library costs only this process and that one image.
-#include "thumbs.h"
-#include "workerproto.h"
-#include "../app/state.h"
+#include "decodeimage.h"
+#include "loader.h"
 
 #include <string.h>
 #ifdef __WINE__
-#include <malloc.h>
 #include <sys/stat.h>
 #endif
 
-static HANDLE answerPipe;
-static DWORD currentId;
-static int currentPhase;
+// Longest Unix path of a file the library is handed: a Win32 path of MAX_PATH * 2 bytes,
+// each of which may take up to three in UTF-8.
+#define DECODE_PATH_CAP (MAX_PATH * 6)
+
+static FreeImage_OutputMessageFunction outsideHandler;
+static DecodeReportSink reportSink;
+static void *reportContext;
+static int decoding;
 static int muted;  // while the header is probed, the library's reports are not the user's business
 
-// Passes every report of the image library on to the job at once, so that even the
-// reports made just before a crash reach the user.
-static void ReportMessage(FREE_IMAGE_FORMAT format, const char *message)
+// FreeImage's one message hook: a report made while an image decodes belongs to that
+// image, and reaches the user only when the job comes to it; any other is shown at once.
+static void RouteMessage(FREE_IMAGE_FORMAT format, const char *message)
 {
-    if (muted)
-        return;
-    WorkerMessageHead head = {currentPhase, (int)format};
-    SendWorkerFrame(answerPipe, WORKER_FRAME_MESSAGE, currentId, &head, sizeof head,
-                    message, message != NULL ? (DWORD)strlen(message) : 0);
+    if (!decoding) {
+        if (outsideHandler != NULL)
+            outsideHandler(format, message);
+    } else if (!muted && reportSink != NULL) {
+        reportSink(reportContext, format, message != NULL ? message : "");
+    }
 }
 
-// A crash in the library ends this process quietly: no crash dialog, no debugger.
-static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS *exception)
+void RouteImageLibraryMessages(FreeImage_OutputMessageFunction handler)
 {
-    (void)exception;
-    TerminateProcess(GetCurrentProcess(), 3);
-    return EXCEPTION_EXECUTE_HANDLER;
+    outsideHandler = handler;
+    FreeImage_SetOutputMessage(RouteMessage);
 }
 
 // Named pipes, devices and sockets are never images, and opening one may block forever.
 static int IsSpecialFile(const char *path)
 {
 #ifdef __WINE__
-    char unixPath[WORKER_PATH_CAP * 2];
+    char unixPath[DECODE_PATH_CAP];
     struct stat info;
     if (!ImageLibraryPath(path, unixPath, sizeof unixPath) || stat(unixPath, &info) != 0)
         return 0;
@@ -54,7 +52,7 @@ static int IsSpecialFile(const char *path)
 // The format GenericLoader will choose for the file, found the same way.
 static FREE_IMAGE_FORMAT LoaderFormat(const char *path)
 {
-    char unixPath[WORKER_PATH_CAP * 2];
+    char unixPath[DECODE_PATH_CAP];
     if (!ImageLibraryPath(path, unixPath, sizeof unixPath))
         return FIF_UNKNOWN;
     return ImageFileFormat(unixPath);
@@ -66,7 +64,7 @@ static int DeclaresTooManyPixels(const char *path, FREE_IMAGE_FORMAT format, uns
 {
     if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsNoPixels(format))
         return 0;
-    char unixPath[WORKER_PATH_CAP * 2];
+    char unixPath[DECODE_PATH_CAP];
     if (!ImageLibraryPath(path, unixPath, sizeof unixPath))
         return 0;
     muted = 1;
@@ -135,87 +133,44 @@ static FIBITMAP *ScaledJpegThumbnail(FIBITMAP *image, DWORD width, DWORD height,
     return made;
 }
 
-// Loads one image and makes its thumbnail, as the job would in-process; JPEGs decode
-// straight at the smallest scale that still gives the thumbnail all its pixels.
-static void DecodeImage(const WorkerRequest *request, WorkerResultHead *result, FIBITMAP **made)
+// Loads one image and makes its thumbnail; JPEGs decode straight at the smallest scale
+// that still gives the thumbnail all its pixels.
+static void DecodeInto(const char *path, int thumbSize, unsigned long long maxPixels, DecodeOutcome *outcome)
 {
-    memset(result, 0, sizeof *result);
-    *made = NULL;
-    if (IsSpecialFile(request->path))
+    if (IsSpecialFile(path))
         return;
-    FREE_IMAGE_FORMAT format = LoaderFormat(request->path);
-    if (DeclaresTooManyPixels(request->path, format, request->maxPixels))
+    FREE_IMAGE_FORMAT format = LoaderFormat(path);
+    if (DeclaresTooManyPixels(path, format, maxPixels))
         return;
-    int scaled = format == FIF_JPEG && request->thumbSize > 0 && request->thumbSize <= 65535;
-    int flags = scaled ? (int)((unsigned)request->thumbSize << 16) : 0;
+    int scaled = format == FIF_JPEG && thumbSize > 0 && thumbSize <= 65535;
+    int flags = scaled ? (int)((unsigned)thumbSize << 16) : 0;
 
-    currentPhase = WORKER_PHASE_LOAD;
-    FIBITMAP *image = GenericLoader(request->path, flags);
+    FIBITMAP *image = GenericLoader(path, flags);
     if (image == NULL)
         return;
-    result->loaded = 1;
-    result->width = FreeImage_GetWidth(image);
-    result->height = FreeImage_GetHeight(image);
+    outcome->loaded = 1;
+    outcome->width = FreeImage_GetWidth(image);
+    outcome->height = FreeImage_GetHeight(image);
     DWORD originalWidth = OriginalJpegSize(image, "OriginalJPEGWidth");
     DWORD originalHeight = OriginalJpegSize(image, "OriginalJPEGHeight");
     scaled = scaled && originalWidth > 0 && originalHeight > 0;
     if (scaled) {
-        result->width = originalWidth;
-        result->height = originalHeight;
+        outcome->width = originalWidth;
+        outcome->height = originalHeight;
+        outcome->thumbnail = ScaledJpegThumbnail(image, originalWidth, originalHeight, thumbSize);
+    } else {
+        outcome->thumbnail = FreeImage_MakeThumbnail(image, thumbSize, TRUE);
     }
-
-    currentPhase = WORKER_PHASE_THUMBNAIL;
-    if (scaled)
-        *made = ScaledJpegThumbnail(image, originalWidth, originalHeight, request->thumbSize);
-    else
-        *made = FreeImage_MakeThumbnail(image, request->thumbSize, TRUE);
     FreeImage_Unload(image);
 }
 
-// Answers one request: BEGIN, the library's reports as they come, then RESULT.
-static int AnswerRequest(const WorkerRequest *request)
+void DecodeImage(const char *path, int thumbSize, unsigned long long maxPixels, DecodeReportSink sink,
+                 void *context, DecodeOutcome *outcome)
 {
-    currentId = request->id;
-    if (!SendWorkerFrame(answerPipe, WORKER_FRAME_BEGIN, request->id, NULL, 0, NULL, 0))
-        return 0;
-    WorkerResultHead result;
-    FIBITMAP *made = NULL;
-    DecodeImage(request, &result, &made);
-    BYTE *packed = NULL;
-    DWORD packedLength = 0;
-    if (made != NULL) {
-        packed = PackBitmap(made, &packedLength);
-        FreeImage_Unload(made);
-    }
-    result.hasThumb = packed != NULL;
-    int sent = SendWorkerFrame(answerPipe, WORKER_FRAME_RESULT, request->id, &result, sizeof result,
-                               packed, packedLength);
-    if (packed != NULL)
-        HeapFree(GetProcessHeap(), 0, packed);
-    return sent;
-}
-
-int main(void)
-{
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    SetUnhandledExceptionFilter(EndOnCrash);
-#ifdef __WINE__
-    // Decoding allocates and frees a few large blocks per image; glibc would map and
-    // unmap each of them, the kernel zeroing fresh pages every time. The threshold for
-    // that cannot be raised past 32 MB, less than one 12-megapixel image, so mapping is
-    // switched off and freed blocks stay in the heap for the next image: a quarter
-    // faster on full decodes, and the worker's peak stays what it was.
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
-#endif
-    HANDLE requests = GetStdHandle(STD_INPUT_HANDLE);
-    answerPipe = GetStdHandle(STD_OUTPUT_HANDLE);
-    FreeImage_SetOutputMessage(ReportMessage);
-    WorkerRequest request;
-    // the job closes its end of the pipe when it has no more work
-    while (ReceiveWorkerRequest(requests, &request)) {
-        if (!AnswerRequest(&request))
-            break;
-    }
-    return 0;
+    memset(outcome, 0, sizeof *outcome);
+    reportSink = sink;
+    reportContext = context;
+    decoding = 1;
+    DecodeInto(path, thumbSize, maxPixels, outcome);
+    decoding = 0;
 }
