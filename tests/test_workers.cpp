@@ -92,7 +92,9 @@ static std::string Png16(int width, int height)
     return bytes;
 }
 
-// A JPEG whose Exif block claims 0xFFFF entries in IFD0, each pointing far outside it.
+// A JPEG whose Exif block claims 0xFFFF entries in IFD0: the library reads 768 kB past
+// the block while loading. A fresh worker's heap ends long before that, so it crashes
+// there; in a worker whose heap has grown the read may land on its own memory instead.
 static std::string ExifBombJpeg()
 {
     std::string jpeg = Jpeg(64, 48);
@@ -333,8 +335,8 @@ TEST_F(WorkerPoolTest, OtherFormatsGiveTheSameThumbnailFile)
 // is replaced and the entries after it load.
 TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
 {
-    folder.WriteFile("a_good.jpg", Jpeg(800, 600));
-    folder.WriteFile("b_exif.jpg", ExifBombJpeg());
+    folder.WriteFile("a_exif.jpg", ExifBombJpeg());
+    folder.WriteFile("b_good.jpg", Jpeg(800, 600));
     folder.WriteFile("c_good.jpg", Jpeg(640, 480));
     folder.WriteFile("d_psd.jpg", RunawayRlePsd());
     folder.WriteFile("e_huge.bmp", HugeBmp(60000, 60000));
@@ -346,19 +348,18 @@ TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
 
     DecoderShutdown();
     std::map<std::string, Outcome> pooled;
+    pooled["a_exif.jpg"] = ThroughWorkers("a_exif.jpg");  // first, in a fresh worker
     for (const std::string &name : folder.SearchOrder(findMask))
-        pooled[name] = ThroughWorkers(name);
+        if (!pooled.count(name))
+            pooled[name] = ThroughWorkers(name);
 
     std::vector<std::string> none;
-    for (const char *bad : {"d_psd.jpg", "e_huge.bmp", "h_pipe.jpg"}) {
+    for (const char *bad : {"a_exif.jpg", "d_psd.jpg", "e_huge.bmp", "h_pipe.jpg"}) {
         EXPECT_FALSE(pooled[bad].loaded) << bad;
         EXPECT_EQ(none, pooled[bad].boxes) << bad;
     }
-    // The Exif block makes the library read far past it; whether that ends in a crash
-    // depends on what lies beyond, but either way the library says nothing.
-    EXPECT_EQ(none, pooled["b_exif.jpg"].boxes);
-    int crashes = 1 + !pooled["b_exif.jpg"].loaded;
-    for (const char *safe : {"a_good.jpg", "c_good.jpg", "f_truncated.jpg", "g_empty.jpg", "i_good.jpg"}) {
+    const int crashes = 2;  // the Exif block and the PSD
+    for (const char *safe : {"b_good.jpg", "c_good.jpg", "f_truncated.jpg", "g_empty.jpg", "i_good.jpg"}) {
         Outcome plain = InProcess(safe);
         EXPECT_EQ(plain.loaded, pooled[safe].loaded) << safe;
         EXPECT_EQ(plain.boxes, pooled[safe].boxes) << safe;
@@ -547,7 +548,7 @@ TEST(JobWithWorkers, EachBadFileCostsExactlyItsBox)
     folder.WriteFile("c_huge.bmp", HugeBmp(60000, 60000));
     folder.WriteFile("d_good.jpg", Jpeg(640, 480));
     ASSERT_EQ(0, mkfifo(folder.Path("e_pipe.jpg").c_str(), 0644));
-    folder.WriteFile("f_exif.jpg", ExifBombJpeg());
+    folder.WriteFile("f_psd.jpg", RunawayRlePsd());
     folder.WriteFile("g_good.jpg", Jpeg(300, 400));
     folder.WriteFile("h_psd.jpg", RunawayRlePsd());
 
@@ -559,8 +560,7 @@ TEST(JobWithWorkers, EachBadFileCostsExactlyItsBox)
     std::vector<std::string> rows;
     for (const std::string &name : folder.SearchOrder("*.*")) {
         bool good = name.find("good") != std::string::npos;
-        bool exifLoaded = name == "f_exif.jpg" && run.thumbnails.count("f_exif_small.jpg");
-        if (name == "thumbnails" || name == "imagelog.sql" || (!good && !exifLoaded)) {
+        if (name == "thumbnails" || name == "imagelog.sql" || !good) {
             expected.push_back(failed);
             continue;
         }
@@ -575,7 +575,7 @@ TEST(JobWithWorkers, EachBadFileCostsExactlyItsBox)
         EXPECT_NE(std::string::npos, found) << name << " has no row after the previous one";
         at = found == std::string::npos ? at : found;
         std::string thumbName = name.substr(0, name.rfind('.')) + "_small.jpg";
-        EXPECT_EQ(name == "f_exif.jpg" ? 64 : 150, (std::max)(run.thumbnails[thumbName].width, run.thumbnails[thumbName].height)) << name;
+        EXPECT_EQ(150, (std::max)(run.thumbnails[thumbName].width, run.thumbnails[thumbName].height)) << name;
     }
     EXPECT_EQ(rows.size(), run.thumbnails.size());
     EXPECT_EQ(rows.size(), (size_t)std::count(run.log.begin(), run.log.end(), '\n'));
