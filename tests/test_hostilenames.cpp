@@ -199,6 +199,7 @@ TEST(HostileFolder, EveryEntryRenamedOnlyAsItselfAndNeverOverAnother)
         for (const Entry &entry : c.entries)
             folder.Make(entry);
         Snapshot outside, devices = DosDevices();
+        ASSERT_FALSE(devices.empty()) << "the prefix has its drive and device links";
         TakeSnapshot(folder.root.unixPath, folder.work, outside);
         int counter = renameCounter;
         BoxWatch boxes;
