@@ -50,22 +50,31 @@ static FIBITMAP *QuarterTurn(FIBITMAP *image, double angle)
     return turned;
 }
 
+// What undoes each orientation: a quarter turn (counter-clockwise degrees, or none), then
+// mirrors. Indexed by the orientation; 0 and 1 need nothing.
+struct Undo {
+    int angle;
+    int mirrorLeftRight;
+    int mirrorTopBottom;
+};
+
+static const Undo undos[9] = {
+    {0, 0, 0}, {0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1}, {90, 0, 1}, {-90, 0, 0}, {-90, 0, 1}, {90, 0, 0},
+};
+
 // The stored picture turned and mirrored as the orientation says it is to be seen.
-// Mirrors and the half turn work in place; a quarter turn makes a new image.
+// Mirrors work in place; a quarter turn makes a new image. NULL when the library could
+// not do it (a pixel format that it does not turn).
 static FIBITMAP *TurnPixels(FIBITMAP *image, int orientation)
 {
-    FIBITMAP *turned = image;
-    int done = 1;
-    switch (orientation) {
-    case 2: done = FreeImage_FlipHorizontal(image); break;
-    case 3: done = FreeImage_FlipHorizontal(image) && FreeImage_FlipVertical(image); break;
-    case 4: done = FreeImage_FlipVertical(image); break;
-    case 5: turned = QuarterTurn(image, 90); done = turned != NULL && FreeImage_FlipVertical(turned); break;
-    case 6: turned = QuarterTurn(image, -90); break;
-    case 7: turned = QuarterTurn(image, -90); done = turned != NULL && FreeImage_FlipVertical(turned); break;
-    case 8: turned = QuarterTurn(image, 90); break;
-    }
-    if (turned != NULL && done)
+    const Undo *undo = &undos[orientation];
+    FIBITMAP *turned = undo->angle != 0 ? QuarterTurn(image, undo->angle) : image;
+    int done = turned != NULL;
+    if (done && undo->mirrorLeftRight)
+        done = FreeImage_FlipHorizontal(turned);
+    if (done && undo->mirrorTopBottom)
+        done = FreeImage_FlipVertical(turned);
+    if (done)
         return turned;
     if (turned != NULL && turned != image)
         FreeImage_Unload(turned);
