@@ -97,7 +97,7 @@ TEST(Orientation, EveryValueTurnedUprightOnEveryPathAndBadTagsChangeNothing)
         {"zero", 3, 1, 0, "RGBY", false}, {"nine", 3, 1, 9, "RGBY", false},
         {"long", 4, 1, 6, "RGBY", false}, {"pair", 3, 2, 6, "RGBY", false},
     };
-    // 200 x 100 is decoded whole for a 150-pixel thumbnail, 1200 x 600 at a quarter scale
+    // for a 150-pixel thumbnail a worker decodes 200 x 100 whole and 1200 x 600 scaled on load
     const int sizes[][2] = {{200, 100}, {1200, 600}};
     StartProgram();
     TestFolder folder;
