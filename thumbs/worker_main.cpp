@@ -4,6 +4,7 @@
 // hangs or exhausts the image library costs only this process and that one image.
 #include "thumbs.h"
 #include "workerproto.h"
+#include "orientation.h"
 #include "../app/state.h"
 
 #include <string.h>
@@ -169,6 +170,8 @@ static void DecodeImage(const WorkerRequest *request, WorkerResultHead *result, 
         *made = ScaledJpegThumbnail(image, originalWidth, originalHeight, request->thumbSize);
     else
         *made = FreeImage_MakeThumbnail(image, request->thumbSize, TRUE);
+    *made = TurnUpright(*made, ImageOrientation(image));
+    DisplayedSize(image, &result->width, &result->height);
     FreeImage_Unload(image);
 }
 

@@ -1,6 +1,7 @@
 #include "workerpool.h"
 #include "workerproto.h"
 #include "thumbs.h"
+#include "orientation.h"
 #include "../app/state.h"
 
 #include <string.h>
@@ -568,7 +569,7 @@ FIBITMAP *WorkerPoolLoad(const char *fileName)
 FIBITMAP *WorkerPoolThumbnail(FIBITMAP *image, int size, BOOL convert)
 {
     if (image == NULL || image != pendingImage)
-        return FreeImage_MakeThumbnail(image, size, convert);
+        return TurnUpright(FreeImage_MakeThumbnail(image, size, convert), ImageOrientation(image));
     ReplayMessages(pendingMessages, pendingMessagesLength, WORKER_PHASE_THUMBNAIL);
     FIBITMAP *made = pendingThumb;
     pendingThumb = NULL;
