@@ -11,6 +11,7 @@
 #include "gtest_win.h"
 #include "boxwatch.h"
 #include "fixture.h"
+#include "hostile.h"
 #include "images.h"
 
 #include "app/state.h"
@@ -22,53 +23,6 @@
 static const char *const libraryCaption = "File not IMAGE FORMAT";
 
 // Bytes ------------------------------------------------------------------------------
-
-static void Put(std::string &bytes, unsigned value, int count, bool bigEndian)
-{
-    for (int i = 0; i < count; i++) {
-        int shift = bigEndian ? 8 * (count - 1 - i) : 8 * i;
-        bytes.push_back((char)((value >> shift) & 0xFF));
-    }
-}
-
-// A photo-like picture: smooth gradients and waves, so that scaling shows but no edge
-// is sharper than a camera would make it.
-static FIBITMAP *Picture(int width, int height, int bpp = 24)
-{
-    FIBITMAP *picture = FreeImage_Allocate(width, height, bpp);
-    int bytes = bpp / 8;
-    for (int y = 0; y < height; y++) {
-        BYTE *line = FreeImage_GetScanLine(picture, y);
-        for (int x = 0; x < width; x++) {
-            line[bytes * x + 0] = (BYTE)(x * 255 / width);
-            line[bytes * x + 1] = (BYTE)(y * 255 / height);
-            line[bytes * x + 2] = (BYTE)(128 + 100 * sin(x / 37.0) * cos(y / 23.0));
-            if (bytes == 4)
-                line[bytes * x + 3] = (BYTE)(x % 256);
-        }
-    }
-    return picture;
-}
-
-static std::string Encode(FIBITMAP *picture, FREE_IMAGE_FORMAT format, int flags)
-{
-    FIMEMORY *memory = FreeImage_OpenMemory();
-    FreeImage_SaveToMemory(format, picture, memory, flags);
-    BYTE *data = NULL;
-    DWORD length = 0;
-    FreeImage_AcquireMemory(memory, &data, &length);
-    std::string bytes((const char *)data, length);
-    FreeImage_CloseMemory(memory);
-    return bytes;
-}
-
-static std::string Jpeg(int width, int height)
-{
-    FIBITMAP *picture = Picture(width, height);
-    std::string bytes = Encode(picture, FIF_JPEG, 90);
-    FreeImage_Unload(picture);
-    return bytes;
-}
 
 static std::string RgbaPng(int width, int height)
 {
@@ -109,47 +63,6 @@ static std::string ExifBombJpeg()
     std::string segment("\xFF\xE1", 2);
     Put(segment, (unsigned)app1.size() + 2, 2, true);
     return jpeg.substr(0, 2) + segment + app1 + jpeg.substr(2);
-}
-
-// A 4x4 RGB PSD whose RLE rows each hold a literal run of 128 bytes in a 2-byte row.
-static std::string RunawayRlePsd()
-{
-    std::string psd = "8BPS";
-    Put(psd, 1, 2, true);
-    psd += std::string(6, '\0');
-    Put(psd, 3, 2, true);   // channels
-    Put(psd, 4, 4, true);   // height
-    Put(psd, 4, 4, true);   // width
-    Put(psd, 8, 2, true);   // depth
-    Put(psd, 3, 2, true);   // RGB
-    Put(psd, 0, 4, true);   // colour mode data
-    Put(psd, 0, 4, true);   // image resources
-    Put(psd, 0, 4, true);   // layers and masks
-    Put(psd, 1, 2, true);   // RLE
-    for (int row = 0; row < 12; row++)
-        Put(psd, 2, 2, true);
-    for (int row = 0; row < 12; row++)
-        psd += std::string("\x7F\x00", 2);
-    while (psd.size() < 328)
-        psd.push_back('\x7F');
-    return psd;
-}
-
-// A 70-byte BMP that declares width x height pixels of 24 bits.
-static std::string HugeBmp(unsigned width, unsigned height)
-{
-    std::string bmp = "BM";
-    Put(bmp, 70, 4, false);
-    Put(bmp, 0, 4, false);
-    Put(bmp, 54, 4, false);
-    Put(bmp, 40, 4, false);
-    Put(bmp, width, 4, false);
-    Put(bmp, height, 4, false);
-    Put(bmp, 1, 2, false);
-    Put(bmp, 24, 2, false);
-    for (int i = 0; i < 6; i++)
-        Put(bmp, 0, 4, false);
-    return bmp + std::string(16, '\x55');
 }
 
 // The pool under test ---------------------------------------------------------------
@@ -342,7 +255,7 @@ TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
     folder.WriteFile("b_exif.jpg", ExifBombJpeg());
     folder.WriteFile("c_good.jpg", Jpeg(640, 480));
     folder.WriteFile("d_psd.jpg", RunawayRlePsd());
-    folder.WriteFile("e_huge.bmp", HugeBmp(60000, 60000));
+    folder.WriteFile("e_huge.bmp", BmpBomb(60000, 60000));
     folder.WriteFile("f_truncated.jpg", Jpeg(400, 300).substr(0, 3000));
     folder.WriteFile("g_empty.jpg", "");
     folder.WriteFile("i_good.jpg", Jpeg(300, 400));
@@ -387,7 +300,7 @@ TEST_F(WorkerPoolTest, WatchdogEndsAWorkerStuckOnOneImage)
     // which takes far longer than the shortened watchdog allows.
     workerMaxPixels = ~0ull;
     workerWatchdogMs = 1000;
-    folder.WriteFile("a_slow.bmp", HugeBmp(40000, 40000));
+    folder.WriteFile("a_slow.bmp", BmpBomb(40000, 40000));
     folder.WriteFile("b_good.jpg", Jpeg(320, 240));
     TextCopy(findMask, sizeof findMask, "*.*");
     Outcome slow = ThroughWorkers("a_slow.bmp");
@@ -550,7 +463,7 @@ TEST(JobWithWorkers, EachBadFileCostsExactlyItsBox)
     TestFolder folder;
     folder.WriteFile("a_psd.jpg", RunawayRlePsd());
     folder.WriteFile("b_good.jpg", Jpeg(800, 600));
-    folder.WriteFile("c_huge.bmp", HugeBmp(60000, 60000));
+    folder.WriteFile("c_huge.bmp", BmpBomb(60000, 60000));
     folder.WriteFile("d_good.jpg", Jpeg(640, 480));
     ASSERT_EQ(0, mkfifo(folder.Path("e_pipe.jpg").c_str(), 0644));
     folder.WriteFile("f_exif.jpg", ExifBombJpeg());
