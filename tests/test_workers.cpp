@@ -79,6 +79,23 @@ static void UseBuiltWorker()
     TextCopy(workerProgram, sizeof workerProgram, path.c_str());
     workerMaxPixels = WORKER_MAX_PIXELS;
     workerWatchdogMs = WORKER_WATCHDOG_MS;
+    workerMemoryMb = WORKER_MEMORY_MB;
+}
+
+// Points the pool at another program of the build directory.
+static void UseBuiltProgram(const char *relative)
+{
+    std::string path = std::string("Z:") + getenv("FOTOBATCH_BUILD_DIR") + "/" + relative;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    TextCopy(workerProgram, sizeof workerProgram, path.c_str());
+}
+
+// The workers the pool starts: one per core, at most 8.
+static int Cores()
+{
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    return (std::min)((int)system.dwNumberOfProcessors, 8);
 }
 
 // What one entry gave: loaded or not, sizes, and the boxes shown on the way.
@@ -175,6 +192,7 @@ protected:
         workerProgram[0] = '\0';
         workerMaxPixels = WORKER_MAX_PIXELS;
         workerWatchdogMs = WORKER_WATCHDOG_MS;
+        workerMemoryMb = WORKER_MEMORY_MB;
     }
 };
 
@@ -287,28 +305,53 @@ TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
     EXPECT_EQ(std::vector<std::string>{libraryCaption}, pooled["g_empty.jpg"].boxes);
     EXPECT_TRUE(pooled["i_good.jpg"].loaded);
     // one worker per core at the start, and one more for each crash
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    int cores = (std::min)((int)system.dwNumberOfProcessors, 8);
-    EXPECT_EQ(cores + crashes, WorkerPoolStarted());
+    EXPECT_EQ(Cores() + crashes, WorkerPoolStarted());
 }
 
-// A worker that takes too long on one image is ended; the next entries still load.
-TEST_F(WorkerPoolTest, WatchdogEndsAWorkerStuckOnOneImage)
+// A worker stalled on one image is ended by the watchdog and replaced, and the entries
+// after it are answered. The stall is the stand-in worker's own and never ends, so the
+// outcome does not depend on how fast anything runs.
+TEST_F(WorkerPoolTest, WatchdogEndsAWorkerStalledOnOneImage)
 {
-    // Without the size limit this header makes the library clear some gigabytes,
-    // which takes far longer than the shortened watchdog allows.
-    workerMaxPixels = ~0ull;
-    workerWatchdogMs = 1000;
-    folder.WriteFile("a_slow.bmp", BmpBomb(40000, 40000));
+    UseBuiltProgram("tests/stalling_worker.exe.so");
+    workerWatchdogMs = 500;
+    folder.WriteFile("a_stall_.jpg", Jpeg(32, 32));
+    folder.WriteFile("b_next.jpg", Jpeg(32, 32));
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    std::vector<std::string> names = folder.SearchOrder(findMask);
+    std::map<std::string, Outcome> outcomes;
+    for (const std::string &name : names)
+        outcomes[name] = ThroughWorkers(name);
+    for (const std::string &name : names) {
+        // the stand-in loads nothing; what matters is that every entry got its answer
+        EXPECT_FALSE(outcomes[name].loaded) << name;
+        EXPECT_TRUE(outcomes[name].boxes.empty()) << name;
+    }
+    EXPECT_EQ(Cores() + 1, WorkerPoolStarted());
+}
+
+// The memory ceiling is the system's: an image within the pixel limit that needs more
+// memory than a worker may hold fails to load and costs nothing else; under the ordinary
+// ceiling the same file loads.
+TEST_F(WorkerPoolTest, MemoryCeilingFailsAnImageThatNeedsMore)
+{
+    workerMemoryMb = 128;
+    folder.WriteFile("a_big.bmp", BmpBomb(8000, 8000));  // 64 megapixels, 192 MB of pixels
     folder.WriteFile("b_good.jpg", Jpeg(320, 240));
     TextCopy(findMask, sizeof findMask, "*.*");
-    Outcome slow = ThroughWorkers("a_slow.bmp");
+    Outcome big = ThroughWorkers("a_big.bmp");
     Outcome good = ThroughWorkers("b_good.jpg");
-    EXPECT_FALSE(slow.loaded);
-    EXPECT_TRUE(slow.boxes.empty()) << slow.boxes.size();
+    EXPECT_FALSE(big.loaded);
+    for (const std::string &caption : big.boxes)
+        EXPECT_EQ(libraryCaption, caption);
     EXPECT_TRUE(good.loaded);
     EXPECT_EQ(320u, good.width);
+    WorkerPoolEnd();
+
+    workerMemoryMb = WORKER_MEMORY_MB;
+    Outcome roomy = ThroughWorkers("a_big.bmp");
+    EXPECT_TRUE(roomy.loaded);
+    EXPECT_EQ(8000u, roomy.width);
 }
 
 // Asked in another order than the search lists, or with no worker program at all, the
@@ -535,4 +578,103 @@ TEST(JobWithWorkers, WorkDoneAheadWaitsForTheUsersAnswer)
         EXPECT_EQ(i, seen[i].rows) << "rows in the log while describing " << listed[i];
     }
     EXPECT_EQ(5u, folder.List("thumbnails").size());
+}
+
+// A folder of hostile files among good images: header bombs of several formats, the
+// progressive JPEG that declares just over the pixel limit, a named pipe, files cut short
+// and, where a worker can take it, the PSD that crashes the library.
+struct HostileFile {
+    std::string name;
+    std::string bytes;
+    bool complains;  // the library reports something about it before it fails to load
+};
+
+static std::vector<HostileFile> HostileFolder(bool withCrasher)
+{
+    std::string app1 = JpegSegment(0xE1, std::string(40000, 'E'));
+    std::vector<HostileFile> files = {
+        {"a_good.jpg", Jpeg(800, 600), false},
+        {"b_sgi.sgi", SgiBomb(30000, 30000), false},
+        {"c_good.jpg", ProgressiveJpeg(640, 480), false},
+        {"d_gif.gif", GifBomb(65535, 65535, 65535, 65535), false},
+        {"e_wbmp.wbmp", WbmpBomb(100000, 100000), false},
+        {"f_dds.dds", DdsBomb(16384, 16385), false},
+        {"g_good.png", RgbaPng(320, 200), false},
+        {"h_bomb.jpg", WithFrameSize(ProgressiveJpeg(64, 64), 16001, 16000), false},
+        {"i_cut.jpg", AfterSoi(Jpeg(300, 200), app1).substr(0, 30000), true},
+        {"k_cut.png", RgbaPng(320, 200).substr(0, 30), true},
+        {"l_ico.ico", IcoBomb(30000, 30000, true), false},
+        {"m_good.jpg", Jpeg(1001, 999), false},
+        {"n_pcx.pcx", PcxBomb(65535, 65535), false},
+        {"o_tga.tga", TgaBomb(65535, 65535), false},
+        {"p_psd.psd", PsdBomb(30000, 30000), false},
+        {"q_good.jpg", Jpeg(300, 400), false},
+    };
+    if (withCrasher)
+        files.push_back({"j_crash.jpg", RunawayRlePsd(), false});
+    return files;
+}
+
+// Runs the job over the hostile folder and checks, entry by entry in the listing order:
+// each good image its row and thumbnail, each bad entry its load-failure box and, only
+// for a file the library complains about, the library's boxes before it.
+static void CheckHostileFolder(bool withWorkers)
+{
+    StartProgram();
+    TestFolder folder;
+    if (!withWorkers)
+        TextCopy(workerProgram, sizeof workerProgram, "Z:\\nonexistent\\fotobatch-worker.exe.so");
+    std::map<std::string, bool> complains;
+    for (const HostileFile &file : HostileFolder(withWorkers)) {
+        folder.WriteFile(file.name, file.bytes);
+        complains[file.name] = file.complains;
+    }
+    ASSERT_EQ(0, mkfifo(folder.Path("r_pipe.jpg").c_str(), 0644));
+
+    JobRun run = RunJob(folder, "*.*", "_small.jpg");
+
+    const std::string failed = std::string(loadCaption) + " |  | 1";
+    const std::string record = std::string(recordCaption) + " |  | 0";
+    size_t at = 0;
+    std::vector<std::string> rows;
+    for (const std::string &name : folder.SearchOrder("*.*")) {
+        if (name.find("good") != std::string::npos) {
+            if (rows.empty()) {
+                EXPECT_EQ(record, at < run.boxes.size() ? run.boxes[at] : "") << name;
+                at++;
+            }
+            rows.push_back(name);
+            continue;
+        }
+        while (complains[name] && at < run.boxes.size() && run.boxes[at].rfind(libraryCaption, 0) == 0)
+            at++;
+        EXPECT_EQ(failed, at < run.boxes.size() ? run.boxes[at] : "") << name;
+        at++;
+    }
+    EXPECT_EQ(at, run.boxes.size()) << Lines(run.boxes);
+    size_t from = 0;
+    for (const std::string &name : rows) {
+        size_t found = run.log.find("('" + name + "'", from);
+        EXPECT_NE(std::string::npos, found) << name << " has no row after the previous one";
+        from = found == std::string::npos ? from : found;
+        std::string thumbName = name.substr(0, name.rfind('.')) + "_small.jpg";
+        EXPECT_EQ(150, (std::max)(run.thumbnails[thumbName].width, run.thumbnails[thumbName].height)) << name;
+    }
+    EXPECT_EQ(rows.size(), run.thumbnails.size());
+    EXPECT_EQ(rows.size(), (size_t)std::count(run.log.begin(), run.log.end(), '\n'));
+    // nothing but the crashing PSD cost a worker
+    EXPECT_EQ(withWorkers ? Cores() + 1 : 0, WorkerPoolStarted());
+}
+
+TEST(JobWithWorkers, HostileFolderCostsEachBadFileItsBox)
+{
+    CheckHostileFolder(true);
+}
+
+// Without workers the job decodes in its own process and still refuses the special file
+// and the bombs before decoding; a crashing decoder it cannot survive, so that file is
+// left out here.
+TEST(JobWithoutWorkers, HostileFolderCostsEachBadFileItsBox)
+{
+    CheckHostileFolder(false);
 }
