@@ -219,6 +219,9 @@ static int IsStartOfFrame(BYTE marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
+// A walk of our own rather than libjpeg's jpeg_read_header: the Windows build links only
+// FreeImage.dll, which does not export libjpeg, and a second libjpeg beside it would cost
+// more than this walk, which reads a few bytes per segment and decodes nothing.
 int JpegDeclaredSize(ImageBytes *bytes, DWORD *width, DWORD *height)
 {
     BYTE start[2];
