@@ -216,6 +216,11 @@ TEST(CheckedImageFormat, RefusesWhatDeclaresTooMuchAndSpecialFiles)
         EXPECT_EQ(format, CheckedImageFormat(name.c_str(), 67 * 45, NULL)) << name;
         EXPECT_EQ(FIF_UNKNOWN, CheckedImageFormat(name.c_str(), 67 * 45 - 1, NULL)) << name;
     }
+    // read from the file a window at a time: the frame header lies some 250 KB in
+    std::string app = JpegSegment(0xE2, std::string(65000, 'I'));
+    folder.WriteFile("apps.jpg", AfterSoi(Jpeg(300, 200), app + app + app + app));
+    EXPECT_EQ(FIF_JPEG, CheckedImageFormat("apps.jpg", 300 * 200, NULL));
+    EXPECT_EQ(FIF_UNKNOWN, CheckedImageFormat("apps.jpg", 300 * 200 - 1, NULL));
     ASSERT_EQ(0, mkfifo(folder.Path("pipe.jpg").c_str(), 0644));
     EXPECT_TRUE(IsSpecialFile("pipe.jpg"));
     EXPECT_EQ(FIF_UNKNOWN, CheckedImageFormat("pipe.jpg", WORKER_MAX_PIXELS, NULL));

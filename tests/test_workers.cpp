@@ -17,6 +17,7 @@
 #include "app/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
+#include "thumbs/imagesize.h"
 #include "thumbs/thumbformat.h"
 #include "thumbs/workerpool.h"
 
@@ -216,6 +217,14 @@ TEST_F(WorkerPoolTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
         EXPECT_EQ(plain.thumbHeight, pooled.thumbHeight) << name;
         EXPECT_EQ(plain.thumbBpp, pooled.thumbBpp) << name;
         EXPECT_TRUE(pooled.boxes.empty()) << name;
+        // the frame header the size check reads says what the full decode gives
+        ImageBytes bytes;
+        DWORD declaredWidth = 0, declaredHeight = 0;
+        ASSERT_TRUE(ImageBytesOpen(&bytes, name.c_str())) << name;
+        EXPECT_EQ(IMAGE_SIZE_KNOWN, JpegDeclaredSize(&bytes, &declaredWidth, &declaredHeight)) << name;
+        ImageBytesClose(&bytes);
+        EXPECT_EQ(plain.width, declaredWidth) << name;
+        EXPECT_EQ(plain.height, declaredHeight) << name;
         if (pooled.thumb != NULL && plain.thumb != NULL && pooled.thumbWidth == plain.thumbWidth
             && pooled.thumbHeight == plain.thumbHeight && plain.thumbWidth > 2 && plain.thumbHeight > 2) {
             EXPECT_GT(Psnr(plain.thumb, pooled.thumb), 30.0) << name;
