@@ -31,6 +31,8 @@ DWORD sourceHeight = 0;
 FIBITMAP *thumb = NULL;
 WIN32_FIND_DATAA WFD;
 
+void (WINAPI *readLocalClock)(SYSTEMTIME *moment) = GetLocalTime;
+
 HWND mainWindow = NULL;
 HINSTANCE appInstance = NULL;
 
@@ -56,7 +58,7 @@ void FormatDateStamp(const SYSTEMTIME *moment, char *text, size_t cap)
 void BuildDateStamp(void)
 {
     SYSTEMTIME now;
-    GetLocalTime(&now);
+    readLocalClock(&now);
     FormatDateStamp(&now, dateStamp, sizeof dateStamp);
 }
 

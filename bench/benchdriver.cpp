@@ -100,7 +100,7 @@ int main(int argc, char **argv)
     WideCharToMultiByte(CP_ACP, 0, dosName, -1, workDir, sizeof workDir, NULL, NULL);
     HeapFree(GetProcessHeap(), 0, dosName);
     if (argc > 2 && strcmp(argv[2], "--in-process") == 0)
-        DecoderUseWorker("Z:\\nonexistent\\fotobatch-worker.exe.so");
+        DecoderUseWorker("Z:\\nonexistent\\fotobatch-worker.exe.so", DECODER_MEMORY_MB);
 
     StartMainWindow(GetModuleHandleA(NULL), SW_SHOWNORMAL);
     SetWindowsHookExA(WH_CBT, AnswerDialogs, NULL, GetCurrentThreadId());

@@ -1,20 +1,14 @@
 #include "decodeimage.h"
+#include "imagesize.h"
 #include "loader.h"
+#include "orientation.h"
 
 #include <string.h>
-#ifdef __WINE__
-#include <sys/stat.h>
-#endif
-
-// Longest Unix path of a file the library is handed: a Win32 path of MAX_PATH * 2 bytes,
-// each of which may take up to three in UTF-8.
-#define DECODE_PATH_CAP (MAX_PATH * 6)
 
 static FreeImage_OutputMessageFunction outsideHandler;
 static DecodeReportSink reportSink;
 static void *reportContext;
 static int decoding;
-static int muted;  // while the header is probed, the library's reports are not the user's business
 
 // FreeImage's one message hook: a report made while an image decodes belongs to that
 // image, and reaches the user only when the job comes to it; any other is shown at once.
@@ -23,7 +17,7 @@ static void RouteMessage(FREE_IMAGE_FORMAT format, const char *message)
     if (!decoding) {
         if (outsideHandler != NULL)
             outsideHandler(format, message);
-    } else if (!muted && reportSink != NULL) {
+    } else if (reportSink != NULL) {
         reportSink(reportContext, format, message != NULL ? message : "");
     }
 }
@@ -32,49 +26,6 @@ void RouteImageLibraryMessages(FreeImage_OutputMessageFunction handler)
 {
     outsideHandler = handler;
     FreeImage_SetOutputMessage(RouteMessage);
-}
-
-// Named pipes, devices and sockets are never images, and opening one may block forever.
-static int IsSpecialFile(const char *path)
-{
-#ifdef __WINE__
-    char unixPath[DECODE_PATH_CAP];
-    struct stat info;
-    if (!ImageLibraryPath(path, unixPath, sizeof unixPath) || stat(unixPath, &info) != 0)
-        return 0;
-    return S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISSOCK(info.st_mode);
-#else
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE) != 0;
-#endif
-}
-
-// The format GenericLoader will choose for the file, found the same way.
-static FREE_IMAGE_FORMAT LoaderFormat(const char *path)
-{
-    char unixPath[DECODE_PATH_CAP];
-    if (!ImageLibraryPath(path, unixPath, sizeof unixPath))
-        return FIF_UNKNOWN;
-    return ImageFileFormat(unixPath);
-}
-
-// Reads only the header and tells whether the image declares more pixels than allowed.
-// A header that cannot be read says nothing; the real load then reports what it finds.
-static int DeclaresTooManyPixels(const char *path, FREE_IMAGE_FORMAT format, unsigned long long maxPixels)
-{
-    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsNoPixels(format))
-        return 0;
-    char unixPath[DECODE_PATH_CAP];
-    if (!ImageLibraryPath(path, unixPath, sizeof unixPath))
-        return 0;
-    muted = 1;
-    FIBITMAP *header = FreeImage_Load(format, unixPath, FIF_LOAD_NOPIXELS);
-    muted = 0;
-    if (header == NULL)
-        return 0;
-    unsigned long long pixels = (unsigned long long)FreeImage_GetWidth(header) * FreeImage_GetHeight(header);
-    FreeImage_Unload(header);
-    return pixels > maxPixels;
 }
 
 // The number in a comment the JPEG decoder leaves when it scaled on load, or 0.
@@ -137,10 +88,8 @@ static FIBITMAP *ScaledJpegThumbnail(FIBITMAP *image, DWORD width, DWORD height,
 // that still gives the thumbnail all its pixels.
 static void DecodeInto(const char *path, int thumbSize, unsigned long long maxPixels, DecodeOutcome *outcome)
 {
-    if (IsSpecialFile(path))
-        return;
-    FREE_IMAGE_FORMAT format = LoaderFormat(path);
-    if (DeclaresTooManyPixels(path, format, maxPixels))
+    FREE_IMAGE_FORMAT format = CheckedImageFormat(path, maxPixels, RouteMessage);
+    if (format == FIF_UNKNOWN)
         return;
     int scaled = format == FIF_JPEG && thumbSize > 0 && thumbSize <= 65535;
     int flags = scaled ? (int)((unsigned)thumbSize << 16) : 0;
@@ -161,6 +110,8 @@ static void DecodeInto(const char *path, int thumbSize, unsigned long long maxPi
     } else {
         outcome->thumbnail = FreeImage_MakeThumbnail(image, thumbSize, TRUE);
     }
+    outcome->thumbnail = TurnUpright(outcome->thumbnail, ImageOrientation(image));
+    DisplayedSize(image, &outcome->width, &outcome->height);
     FreeImage_Unload(image);
 }
 

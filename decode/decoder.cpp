@@ -53,6 +53,7 @@ static int workersStarted;
 
 // The job's thread only.
 static char workerProgram[MAX_PATH];
+static DWORD workerMemoryMb = DECODER_MEMORY_MB;
 static DWORD watchdogMs = DECODER_WATCHDOG_MS;
 static HANDLE starter;      // the thread that starts the workers, until it is waited for
 static int workerCount;
@@ -234,11 +235,27 @@ static int MakeWorkerPipe(HANDLE *readEnd, HANDLE *writeEnd, int childReads)
     return 1;
 }
 
-// Starts the worker process of one slot with its pipes; 0 when it cannot be started.
-static int LaunchWorker(const char *program, PROCESS_INFORMATION *started, HANDLE *requests, HANDLE *answers)
+// How a worker is started: its program, and its memory ceiling, which it is told as its
+// one argument and puts itself under.
+struct WorkerLaunch {
+    char program[MAX_PATH];
+    DWORD memoryMb;
+};
+
+// The launch of the workers as the tests or the installation set it; 0 when there is none.
+static int PrepareLaunch(WorkerLaunch *launch)
 {
-    char commandLine[MAX_PATH + 3] = "\"";
-    if (!TextAppend(commandLine, sizeof commandLine, program) || !TextAppend(commandLine, sizeof commandLine, "\""))
+    launch->memoryMb = workerMemoryMb;
+    return FindWorkerProgram(launch->program, sizeof launch->program);
+}
+
+// Starts the worker process of one slot with its pipes; 0 when it cannot be started.
+static int LaunchWorker(const WorkerLaunch *launch, PROCESS_INFORMATION *started, HANDLE *requests, HANDLE *answers)
+{
+    char commandLine[MAX_PATH + 16] = "\"";
+    if (!TextAppend(commandLine, sizeof commandLine, launch->program) ||
+        !TextAppend(commandLine, sizeof commandLine, "\" ") ||
+        !TextAppendUnsigned(commandLine, sizeof commandLine, launch->memoryMb))
         return 0;
     HANDLE requestRead, answerWrite;
     if (!MakeWorkerPipe(&requestRead, requests, 1))
@@ -258,7 +275,7 @@ static int LaunchWorker(const char *program, PROCESS_INFORMATION *started, HANDL
     startup.hStdInput = requestRead;
     startup.hStdOutput = answerWrite;
     startup.hStdError = nowhere;
-    BOOL ok = CreateProcessA(program, commandLine, NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL,
+    BOOL ok = CreateProcessA(launch->program, commandLine, NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL,
                              &startup, started);
     CloseHandle(requestRead);
     CloseHandle(answerWrite);
@@ -274,11 +291,11 @@ static int LaunchWorker(const char *program, PROCESS_INFORMATION *started, HANDL
 }
 
 // Starts the worker of one slot and its reader; 0 when it cannot be started.
-static int StartWorker(const char *program, int slot)
+static int StartWorker(const WorkerLaunch *launch, int slot)
 {
     PROCESS_INFORMATION started;
     HANDLE requests, answers;
-    if (!LaunchWorker(program, &started, &requests, &answers))
+    if (!LaunchWorker(launch, &started, &requests, &answers))
         return 0;
     PoolWorker *worker = &workers[slot];
     EnterCriticalSection(&poolLock);
@@ -337,14 +354,14 @@ static int LiveWorkers(void)
     return live;
 }
 
-// Fills every empty slot. The program's path is the parameter, copied by the caller, so
-// that the thread reads nothing the job's thread may change.
+// Fills every empty slot. The launch is the parameter, copied by the caller, so that the
+// thread reads nothing the job's thread may change.
 static DWORD WINAPI StartEmptySlots(void *parameter)
 {
-    const char *program = (const char *)parameter;
+    const WorkerLaunch *launch = (const WorkerLaunch *)parameter;
     for (int slot = 0; slot < workerCount; slot++)
         if (workers[slot].process == NULL)
-            StartWorker(program, slot);
+            StartWorker(launch, slot);
     HeapFree(GetProcessHeap(), 0, parameter);
     return 0;
 }
@@ -364,16 +381,16 @@ void DecoderStartWorkers(void)
     PreparePool();
     if (starter != NULL || LiveWorkers() == workerCount)
         return;
-    char *program = (char *)HeapAlloc(GetProcessHeap(), 0, MAX_PATH);
-    if (program == NULL)
+    WorkerLaunch *launch = (WorkerLaunch *)HeapAlloc(GetProcessHeap(), 0, sizeof *launch);
+    if (launch == NULL)
         return;
-    if (!FindWorkerProgram(program, MAX_PATH)) {
-        HeapFree(GetProcessHeap(), 0, program);
+    if (!PrepareLaunch(launch)) {
+        HeapFree(GetProcessHeap(), 0, launch);
         return;
     }
-    starter = CreateThread(NULL, 0, StartEmptySlots, program, 0, NULL);
+    starter = CreateThread(NULL, 0, StartEmptySlots, launch, 0, NULL);
     if (starter == NULL)
-        StartEmptySlots(program);
+        StartEmptySlots(launch);
 }
 
 // Frees what an entry holds.
@@ -460,9 +477,9 @@ static void ReplaceDeadWorkers(void)
         if (!dead)
             continue;
         StopWorker(slot);
-        char program[MAX_PATH];
-        if (begun && FindWorkerProgram(program, sizeof program))
-            StartWorker(program, slot);
+        WorkerLaunch launch;
+        if (begun && PrepareLaunch(&launch))
+            StartWorker(&launch, slot);
     }
 }
 
@@ -658,13 +675,14 @@ void DecoderShutdown(void)
     LeaveCriticalSection(&poolLock);
 }
 
-void DecoderUseWorker(const char *program)
+void DecoderUseWorker(const char *program, DWORD memoryMb)
 {
     const char *wanted = program != NULL ? program : "";
-    if (strcmp(wanted, workerProgram) == 0)
+    if (strcmp(wanted, workerProgram) == 0 && memoryMb == workerMemoryMb)
         return;
     DecoderShutdown();
     TextCopy(workerProgram, sizeof workerProgram, wanted);
+    workerMemoryMb = memoryMb;
 }
 
 void DecoderSetLimits(unsigned long long pixels, DWORD milliseconds)

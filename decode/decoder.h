@@ -14,12 +14,15 @@
 #define DECODER_MAX_PIXELS 256000000ull
 // A worker that spends longer than this on one image is ended.
 #define DECODER_WATCHDOG_MS 60000
+// The memory a worker may hold, enforced by the system: an image that needs more fails to
+// load. A 256-megapixel image of 32 bits per pixel (1 GB) and its thumbnail fit.
+#define DECODER_MEMORY_MB 1536
 
 // What the decoder made of one listed entry.
 struct DecodedEntry {
     WIN32_FIND_DATAA find;    // the entry as the directory listing gave it
     int loaded;               // the image library loaded it
-    DWORD width, height;      // the source's size, when loaded
+    DWORD width, height;      // the source's size as displayed (turned as its Exif says), when loaded
     FIBITMAP *thumbnail;      // its thumbnail, or NULL; the caller unloads it
     BYTE *messages;           // the library's reports while decoding, see DecodedMessage
     DWORD messagesLength;
@@ -43,10 +46,11 @@ void DecoderEnd(void);
 // Ends the workers; the program calls it when it exits.
 void DecoderShutdown(void);
 
-// For the tests: the worker program (NULL or empty: the one beside this program; a
-// change ends the running workers), the limits, and how many worker processes were
-// started since the last change of the program (replacements included).
-void DecoderUseWorker(const char *program);
+// For the tests: the worker program (NULL or empty: the one beside this program) and its
+// memory ceiling in megabytes (a change of either ends the running workers), the limits,
+// and how many worker processes were started since the workers last ended (replacements
+// included).
+void DecoderUseWorker(const char *program, DWORD memoryMb);
 void DecoderSetLimits(unsigned long long maxPixels, DWORD watchdogMs);
 int DecoderWorkersStarted(void);
 

@@ -2,12 +2,15 @@
 // It reads requests from its standard input and answers on its standard output (see
 // workerproto.h). Decoding runs here, not in the job, so that an image that crashes,
 // hangs or exhausts the image library costs only this process and that one image.
+#include "decoder.h"
 #include "decodeimage.h"
 #include "workerproto.h"
 
+#include <stdlib.h>
 #include <string.h>
 #ifdef __WINE__
 #include <malloc.h>
+#include <sys/resource.h>
 #endif
 
 static HANDLE answerPipe;
@@ -51,8 +54,36 @@ static int AnswerRequest(const WorkerRequest *request)
     return sent;
 }
 
-int main(void)
+// Puts this process under its memory ceiling, which the system enforces: an allocation
+// past it fails, so an image that needs more costs its entry only. Under Winelib that is
+// RLIMIT_DATA, which counts every private writable mapping (heap, Wine's committed memory)
+// but not the address space Wine reserves at start (some 1.7 GB, which rules out
+// RLIMIT_AS). On Windows a job object with a per-process limit holds the worker alone.
+static void LimitMemory(unsigned long long bytes)
 {
+#ifdef __WINE__
+    struct rlimit limit;
+    limit.rlim_cur = bytes;
+    limit.rlim_max = bytes;
+    setrlimit(RLIMIT_DATA, &limit);
+#else
+    HANDLE job = CreateJobObjectA(NULL, NULL);
+    if (job == NULL)
+        return;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limit;
+    memset(&limit, 0, sizeof limit);
+    limit.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+    limit.ProcessMemoryLimit = (SIZE_T)bytes;
+    if (SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limit, sizeof limit))
+        AssignProcessToJobObject(job, GetCurrentProcess());
+#endif
+}
+
+int main(int argc, char **argv)
+{
+    // the ceiling in megabytes is the one argument; a worker started without it keeps the default
+    unsigned long megabytes = argc > 1 ? strtoul(argv[1], NULL, 10) : 0;
+    LimitMemory((unsigned long long)(megabytes > 0 ? megabytes : DECODER_MEMORY_MB) * 1024 * 1024);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(EndOnCrash);
 #ifdef __WINE__

@@ -72,7 +72,8 @@ static void SetNumberField(char *field, unsigned long long value)
 }
 
 // The six values known of the current image. The size takes both halves of the find
-// record, so files of 2 GiB and more keep their true size.
+// record, so files of 2 GiB and more keep their true size; width and height are the
+// photo's as it is seen, turned as its Exif orientation says.
 static void FillRecordFromEntry(void)
 {
     unsigned long long size = ((unsigned long long)WFD.nFileSizeHigh << 32) | WFD.nFileSizeLow;

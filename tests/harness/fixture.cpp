@@ -38,7 +38,7 @@ static void UseBuiltWorker()
         return;
     std::string path = std::string("Z:") + build + "/fotobatch-worker.exe.so";
     std::replace(path.begin(), path.end(), '/', '\\');
-    DecoderUseWorker(path.c_str());
+    DecoderUseWorker(path.c_str(), DECODER_MEMORY_MB);
 }
 
 void StartProgram()
