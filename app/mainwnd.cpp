@@ -1,5 +1,5 @@
 #include "app.h"
-#include "state.h"
+#include "../base/state.h"
 #include "../res/resource.h"
 #include "../chooser/chooser.h"
 #include "../thumbs/thumbs.h"

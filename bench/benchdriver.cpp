@@ -10,7 +10,7 @@
 #include <string.h>
 
 #include "app/app.h"
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 #include "decode/decoder.h"
 

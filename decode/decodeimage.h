@@ -4,7 +4,7 @@
 #define FOTOBATCH_DECODEIMAGE_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 // Where the image library's reports go while an image is decoded.
 typedef void (*DecodeReportSink)(void *context, FREE_IMAGE_FORMAT format, const char *message);

@@ -1,7 +1,7 @@
 #include "decoder.h"
 #include "decodeimage.h"
 #include "workerproto.h"
-#include "../app/textbuf.h"
+#include "../base/textbuf.h"
 
 #include <string.h>
 

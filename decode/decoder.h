@@ -8,7 +8,7 @@
 #define FOTOBATCH_DECODER_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 // A source whose header declares more pixels than this is not decoded.
 #define DECODER_MAX_PIXELS 256000000ull

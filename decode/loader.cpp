@@ -1,6 +1,6 @@
 #include "loader.h"
-#include "../app/app.h"
-#include "../app/textbuf.h"
+#include "../base/base.h"
+#include "../base/textbuf.h"
 
 // FreeImage opens files itself. On Windows it takes the name as it is; under Winelib it
 // is a native library that knows neither the Win32 current directory nor drive letters,

@@ -3,7 +3,7 @@
 #define FOTOBATCH_LOADER_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 FIBITMAP *GenericLoader(const char *fileName, int flags);
 int ImageLibraryPath(const char *fileName, char *path, size_t cap);

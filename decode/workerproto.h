@@ -7,7 +7,7 @@
 #define FOTOBATCH_WORKERPROTO_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 enum { WORKER_FRAME_BEGIN = 1, WORKER_FRAME_MESSAGE = 2, WORKER_FRAME_RESULT = 3 };
 

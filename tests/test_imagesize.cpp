@@ -8,7 +8,7 @@
 #include "fixture.h"
 #include "hostile.h"
 
-#include "app/textbuf.h"
+#include "base/textbuf.h"
 #include "decode/decoder.h"
 #include "decode/imagesize.h"
 #include "decode/loader.h"

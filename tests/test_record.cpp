@@ -3,7 +3,7 @@
 #include "gtest_win.h"
 #include "fixture.h"
 #include "boxwatch.h"
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 

@@ -14,7 +14,7 @@
 #include "hostile.h"
 #include "images.h"
 
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 #include "decode/decoder.h"
 #include "decode/imagesize.h"

@@ -3,7 +3,7 @@
 #define FOTOBATCH_THUMBS_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 INT_PTR CALLBACK ThumbJobProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 int MakeThumbnails(void);

@@ -1,7 +1,7 @@
 #include "fixture.h"
 
 #include "app/app.h"
-#include "app/state.h"
+#include "base/state.h"
 #include "thumbs/thumbs.h"
 #include "decode/decoder.h"
 
