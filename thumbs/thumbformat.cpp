@@ -5,22 +5,28 @@
 
 // What one output format asks of a thumbnail beyond what the library's export checks say.
 // depth: the only bits per pixel a file of this extension holds (0: whatever the format
-// exports); maxSide: the largest thumbnail side it takes (0: no limit of its own).
+// exports); minDepth: fewer bits are written but cannot be read back; minSide, maxSide:
+// the sides, in pixels, that the writer takes (0: no limit of its own).
 struct FormatNeeds {
     FREE_IMAGE_FORMAT format;
     unsigned depth;
+    unsigned minDepth;
+    int minSide;
     int maxSide;
 };
 
 // The netpbm family shares one writer that picks the kind from the bitmap's depth, so a
-// colour thumbnail would become a PPM under a .pbm name; a GIF or WBMP writer refuses
-// anything but a palette or one bit; an icon is a square of 16 to 256 pixels; WebP
-// stops at 16383 pixels a side.
+// colour thumbnail would become a PPM under a .pbm name; the GIF and WBMP writers refuse
+// anything but a palette or one bit; the PSD writer makes unreadable files of greyscale;
+// an icon is a square of 16 to 256 pixels; the JPEG 2000 writer needs 32 pixels a side
+// for its resolution levels; WebP stops at 16383 pixels a side.
 static const FormatNeeds formatNeeds[] = {
-    {FIF_PBM, 1, 0}, {FIF_PBMRAW, 1, 0}, {FIF_WBMP, 1, 0},
-    {FIF_PGM, 8, 0}, {FIF_PGMRAW, 8, 0}, {FIF_GIF, 8, 0},
-    {FIF_PPM, 24, 0}, {FIF_PPMRAW, 24, 0},
-    {FIF_ICO, 0, 256}, {FIF_WEBP, 0, 16383},
+    {FIF_PBM, 1, 0, 0, 0}, {FIF_PBMRAW, 1, 0, 0, 0}, {FIF_WBMP, 1, 0, 0, 0},
+    {FIF_PGM, 8, 0, 0, 0}, {FIF_PGMRAW, 8, 0, 0, 0}, {FIF_GIF, 8, 0, 0, 0},
+    {FIF_PPM, 24, 0, 0, 0}, {FIF_PPMRAW, 24, 0, 0, 0},
+    {FIF_PSD, 0, 24, 0, 0},
+    {FIF_ICO, 0, 0, 0, 256}, {FIF_J2K, 0, 0, 32, 0}, {FIF_JP2, 0, 0, 32, 0},
+    {FIF_WEBP, 0, 0, 0, 16383},
 };
 
 #define ICON_MIN_SIDE 16
@@ -32,7 +38,7 @@ static FormatNeeds NeedsOf(FREE_IMAGE_FORMAT format)
         if (needs.format == format)
             return needs;
     }
-    return FormatNeeds{format, 0, 0};
+    return FormatNeeds{format, 0, 0, 0, 0};
 }
 
 // Whether the library can make a thumbnail file of this format at all. The JPEG-XR
@@ -149,7 +155,8 @@ FIBITMAP *ThumbnailForFormat(FIBITMAP *image, FREE_IMAGE_FORMAT format)
     FormatNeeds needs = NeedsOf(format);
     if (needs.depth != 0)
         image = BitmapOfDepth(image, format, needs.depth);
-    else if (!StoresDepth(image, format) && FreeImage_FIFSupportsExportBPP(format, 24))
+    else if ((!StoresDepth(image, format) || FreeImage_GetBPP(image) < needs.minDepth) &&
+             FreeImage_FIFSupportsExportBPP(format, 24))
         image = Replace(image, FreeImage_ConvertTo24Bits(image));
     if (format == FIF_ICO)
         image = SquareIcon(image);
@@ -195,11 +202,13 @@ int ThumbSettingsAccepted(HWND owner, const char *mask, const char *suffix, int 
         return 0;
     }
     FormatNeeds needs = NeedsOf(format);
-    if (needs.maxSide != 0 && size > needs.maxSide) {
+    if ((needs.maxSide != 0 && size > needs.maxSide) || size < needs.minSide) {
         char reason[96];
-        TextCopy(reason, sizeof reason, "Размер миниатюр в этом формате не больше ");
-        TextAppendInt(reason, sizeof reason, needs.maxSide);
-        TextAppend(reason, sizeof reason, ":\n");
+        TextCopy(reason, sizeof reason, "Размер миниатюр в этом формате: ");
+        TextAppendInt(reason, sizeof reason, needs.minSide > 10 ? needs.minSide : 10);
+        TextAppend(reason, sizeof reason, "-");
+        TextAppendInt(reason, sizeof reason, needs.maxSide != 0 ? needs.maxSide : 65536);
+        TextAppend(reason, sizeof reason, "\n");
         ShowRefusal(owner, reason, suffix);
         return 0;
     }
