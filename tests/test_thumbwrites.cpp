@@ -174,6 +174,36 @@ TEST_F(ThumbWrites, NothingOutsideTheFolderChanges)
     }
 }
 
+// Wine lists a Unix name holding backslashes as it stands. An entry ..\..\outside\photo.jpg
+// of a/work is read from outside/photo.jpg; its thumbnail thumbnails\..\..\outside\... would
+// land in a/outside, beside the working directory. It is refused by name instead.
+TEST_F(ThumbWrites, EntryNamesThatLeadOutOfThumbnailsAreRefused)
+{
+    TestFolder base;
+    base.MakeDir("a");
+    base.MakeDir("a/work");
+    base.MakeDir("a/outside");
+    base.MakeDir("outside");
+    ASSERT_TRUE(SaveTestImage(base.Path("outside/photo.jpg"), FIF_JPEG, 320, 240));
+    base.WriteFile("a/outside/photo_small.jpg", "somebody's file");
+    base.WriteFile("a/work/..\\..\\outside\\photo.jpg", base.ReadFile("outside/photo.jpg"));
+    std::map<std::string, std::string> before = Snapshot(base.Path("a/outside"));
+    BoxWatch watch;
+    std::string work = base.winPath + "\\a\\work";
+    TextCopy(workDir, sizeof workDir, work.c_str());
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
+    thumbSize = 150;
+    recordDefaultsSet = 1;
+    MakeThumbnails();
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("Имя миниатюры ведёт за пределы папки thumbnails, файл пропущен:\n"
+              "thumbnails\\..\\..\\outside\\photo_small.jpg", watch.seen[0].text);
+    EXPECT_EQ(before, Snapshot(base.Path("a/outside")));
+    EXPECT_EQ("", base.ReadFile("a/work/imagelog.sql"));
+    EXPECT_TRUE(base.List("a/work/thumbnails").empty());
+}
+
 // Three sources that need different conversions: colour, colour with alpha, greyscale.
 struct Source {
     const char *name;
