@@ -231,3 +231,65 @@ TEST_F(JobDialog, NoSecondJobCanStartWhileTheBatchRuns)
     EXPECT_TRUE(IsWindowEnabled(mainWindow)) << "enabled again when the batch returns";
     EXPECT_EQ(folder.winPath + "\\gone", workDir);
 }
+
+struct RefusalCase { const char *mask; const char *suffix; const char *size; std::string box; };
+
+// A mask or suffix that would lead out of the folder, or a format that cannot hold the
+// thumbnails asked for, is refused as a wrong size is: a warning owned by the dialog,
+// which stays up, and nothing taken over. What is allowed runs.
+TEST_F(JobDialog, RunRefusesSettingsThatLeaveTheFolderOrCannotBeWritten)
+{
+    const std::string mask = "Маска поиска не может содержать \\ / или :\n";
+    const std::string suffix = "Суффикс имени миниатюр не может содержать \\ / : или ..\n";
+    const std::string format = "Миниатюры в этом формате не записываются:\n";
+    const RefusalCase cases[] = {
+        {"*.jpg", "\\..\\..\\photo.jpg", "150", suffix + "\\..\\..\\photo.jpg"},
+        {"*.jpg", "/x.jpg", "150", suffix + "/x.jpg"},
+        {"*.jpg", "c:x.jpg", "150", suffix + "c:x.jpg"},
+        {"*.jpg", "_..jpg", "150", suffix + "_..jpg"},
+        {"..\\*.jpg", "_small.jpg", "150", mask + "..\\*.jpg"},
+        {"../*.jpg", "_small.jpg", "150", mask + "../*.jpg"},
+        {"c:*.jpg", "_small.jpg", "150", mask + "c:*.jpg"},
+        {"*.jpg", "_small.pcx", "150", format + "_small.pcx"},      // read only
+        {"*.jpg", "_small.jxr", "150", format + "_small.jxr"},
+        {"*.jpg", "_small.ico", "257", "Размер миниатюр в этом формате: 10-256\n_small.ico"},
+        {"*.jpg", "_small.jp2", "31", "Размер миниатюр в этом формате: 32-65536\n_small.jp2"},
+        {"*.jpg", "_small.webp", "16384", "Размер миниатюр в этом формате: 10-16383\n_small.webp"},
+        {"*.jpg", "_small.ico", "256", ""},
+        {"*.jpg", "_small.jp2", "32", ""},
+        {"*.jpg", "_small.gif", "150", ""},
+        {"*.jpg", "_small", "150", ""},  // no format at all: the job quietly makes nothing
+        {"..*.jpg", "_small.x.jpg", "150", ""},  // dots alone lead nowhere
+    };
+    for (const RefusalCase &c : cases) {
+        SCOPED_TRACE(std::string(c.mask) + " " + c.suffix + " " + c.size);
+        StartProgram();
+        BoxWatch watch;
+        bool stillOpen = false;
+        OpenJobDialog(watch, [&](HWND dialog) {
+            SetField(dialog, IDC_SIZE_FIELD, c.size);
+            SetField(dialog, IDC_MASK_FIELD, c.mask);
+            SetField(dialog, IDC_JOB_DIR, folder.winPath);
+            SetField(dialog, IDC_SUFFIX_FIELD, c.suffix);
+            ClickNow(dialog, IDC_RUN);
+            stillOpen = IsWindow(dialog) && IsWindowVisible(dialog);
+            if (stillOpen)
+                PressNow(dialog, IDC_CANCEL_BUTTON);
+        });
+        if (c.box.empty()) {
+            EXPECT_FALSE(stillOpen);
+            EXPECT_STREQ(c.suffix, thumbSuffix);
+            continue;
+        }
+        EXPECT_TRUE(stillOpen);
+        ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+        EXPECT_EQ(c.box, watch.seen[1].text);
+        EXPECT_EQ("Error", watch.seen[1].caption);
+        EXPECT_EQ(ICON_WARNING, watch.seen[1].icon);
+        EXPECT_EQ(watch.seen[0].window, watch.seen[1].owner);
+        EXPECT_STREQ("*.jpg", findMask);
+        EXPECT_STREQ("_small.jpg", thumbSuffix);
+        EXPECT_STREQ("C:\\", workDir);
+        EXPECT_TRUE(folder.List().empty());
+    }
+}

@@ -10,9 +10,13 @@
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -146,12 +150,12 @@ static LoadingDoc ReadLoadingDoc()
 }
 
 // The documented command with the log of the given folder in place of imagelog.sql.
-static std::string LoadCommand(const std::string &command, const TestFolder &where)
+static std::string LoadCommand(const std::string &command, const std::string &log)
 {
     const std::string input = " < imagelog.sql";
     if (command.size() < input.size() || command.compare(command.size() - input.size(), input.size(), input) != 0)
         return command;
-    return command.substr(0, command.size() - input.size()) + " < '" + where.Path("imagelog.sql") + "'";
+    return command.substr(0, command.size() - input.size()) + " < '" + log + "'";
 }
 
 static std::string Hex(const std::string &bytes)
@@ -185,6 +189,12 @@ protected:
         doc = ReadLoadingDoc();
         ASSERT_NE("", doc.createTable) << "the README gives no CREATE TABLE photo_img";
         ASSERT_NE("", doc.command) << "the README gives no mariadb command";
+        MakeTable();
+    }
+
+    // An empty photo_img table, as the README makes it, in a fresh database.
+    void MakeTable()
+    {
         int status = 0;
         std::string output = server.Client("-e \"DROP DATABASE IF EXISTS site; CREATE DATABASE site\"", &status);
         ASSERT_EQ(0, status) << output;
@@ -198,8 +208,12 @@ protected:
     // the README's; the client's status and what it said.
     int Load(const TestFolder &where, std::string command = "", std::string *said = NULL)
     {
+        return LoadLog(where.Path("imagelog.sql"), command, said);
+    }
+    int LoadLog(const std::string &log, std::string command = "", std::string *said = NULL)
+    {
         int status = 0;
-        std::string output = server.Documented(LoadCommand(command.empty() ? doc.command : command, where), &status);
+        std::string output = server.Documented(LoadCommand(command.empty() ? doc.command : command, log), &status);
         if (said != NULL)
             *said = output;
         return status;
@@ -362,4 +376,215 @@ TEST_F(MariaDb, SettingsThatChangeWhatTheLogMeans)
         EXPECT_EQ(setting.loads, Load(folder, setting.command, &said) == 0) << setting.what << ": " << said;
         EXPECT_EQ(setting.rows, Rows()) << setting.what;
     }
+}
+
+// A small tmpfs mounted on a folder inside a test's own folder for as long as it lives.
+class SmallDisk {
+public:
+    SmallDisk(const std::string &path, const char *size) : path(path)
+    {
+        mkdir(path.c_str(), 0755);
+        mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
+        if (!mounted)
+            failure = std::string("cannot mount a tmpfs here (") + strerror(errno) + "); the injected write "
+                      "failure of LogWriteCutShortIsCutBackToItsLastRow covers the same path";
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            umount2(path.c_str(), MNT_DETACH);
+    }
+    // Fills the disk to its last page and then gives that many pages back.
+    void FillAllBut(int pages)
+    {
+        std::string filler = path + "/filler";
+        int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        char page[4096] = {0};
+        off_t size = 0;
+        while (write(fd, page, sizeof page) == (ssize_t)sizeof page)
+            size += sizeof page;
+        ASSERT_EQ(0, ftruncate(fd, size - (off_t)pages * 4096));
+        close(fd);
+    }
+    unsigned long FreeBytes() const
+    {
+        struct statvfs info;
+        return statvfs(path.c_str(), &info) == 0 ? info.f_bavail * info.f_frsize : 0;
+    }
+    bool mounted = false;
+    std::string failure;
+
+private:
+    std::string path;
+};
+
+// The names of the loaded rows, as hex, sorted.
+static std::vector<std::string> RowNames(const std::vector<std::string> &rows)
+{
+    std::vector<std::string> names;
+    for (const std::string &row : rows)
+        names.push_back(row.substr(0, row.find(',')));
+    return names;
+}
+
+// Runs the job in a Unix folder with Default chosen at the first image.
+static void RunWithDefault(BoxWatch &watch, const std::string &unixFolder, const char *suffix, int size)
+{
+    WCHAR *dosWide = wine_get_dos_file_name(unixFolder.c_str());
+    char dos[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, dosWide, -1, dos, sizeof dos, NULL, NULL);
+    HeapFree(GetProcessHeap(), 0, dosWide);
+    TextCopy(workDir, sizeof workDir, dos);
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix);
+    thumbSize = size;
+    watch.Then(Press(IDC_REC_DEFAULT));
+    MakeThumbnails();
+}
+
+// The thumbnails fill the disk: each image either has its thumbnail, whole, and its row,
+// or the user is told the thumbnail's name and it has no row. A second job on the full
+// disk leaves the first job's thumbnails as they were, and nothing outside changes.
+TEST_F(MariaDb, ThumbnailsThatFillTheDisk)
+{
+    TestFolder base;
+    base.MakeDir("outside");
+    ASSERT_TRUE(SaveTestImage(base.Path("outside/keep.jpg"), FIF_JPEG, 320, 240));
+    std::string outside = base.ReadFile("outside/keep.jpg");
+    SmallDisk disk(base.Path("disk"), "1m");
+    if (!disk.mounted)
+        GTEST_SKIP() << disk.failure;
+    const unsigned long thumbBytes = 400 * 300 * 3 + 54;  // a 400 x 300 BMP
+    std::vector<std::string> names;
+    for (int i = 0; i < 6; i++) {
+        names.push_back("img" + std::to_string(i) + ".jpg");
+        ASSERT_TRUE(SaveTestImage(base.Path("disk/" + names.back()), FIF_JPEG, 800, 600));
+    }
+    // room for at least one thumbnail, and not for all six
+    ASSERT_GT(disk.FreeBytes(), thumbBytes + 8192);
+    ASSERT_LT(disk.FreeBytes(), 6 * thumbBytes);
+
+    for (int job = 0; job < 2; job++) {
+        SCOPED_TRACE(job == 0 ? "first job" : "second job on the full disk");
+        std::map<std::string, std::string> before;
+        for (const std::string &name : base.List("disk/thumbnails"))
+            before[name] = base.ReadFile("disk/thumbnails/" + name);
+        BoxWatch watch;
+        RunWithDefault(watch, base.Path("disk"), "_big.bmp", 400);
+
+        std::vector<std::string> told;
+        for (size_t i = 1; i < watch.seen.size(); i++)
+            told.push_back(watch.seen[i].text);
+        std::vector<std::string> made = base.List("disk/thumbnails");
+        std::vector<std::string> expectedRows;
+        for (const std::string &name : names) {
+            std::string thumb = name.substr(0, name.find('.')) + "_big.bmp";
+            bool there = std::find(made.begin(), made.end(), thumb) != made.end();
+            bool failed = std::find(told.begin(), told.end(),
+                                    "Не удалось сохранить миниатюру:\nthumbnails\\" + thumb) != told.end();
+            // a thumbnail whose save failed is missing, or an earlier job's, unchanged below
+            EXPECT_TRUE(there || failed) << thumb << ": " << Describe(watch.seen);
+            if (before.count(thumb) == 0) {
+                EXPECT_NE(there, failed) << thumb << ": " << Describe(watch.seen);
+            }
+            if (there) {
+                EXPECT_EQ((PixelSize{400, 300}), ImageFileSize(base.Path("disk/thumbnails/" + thumb))) << thumb;
+            }
+            if (!failed)
+                expectedRows.push_back(Hex(name));
+        }
+        if (job == 0) {
+            EXPECT_FALSE(made.empty());
+            EXPECT_LT(made.size(), names.size());
+        }
+        for (const auto &earlier : before)
+            EXPECT_EQ(earlier.second, base.ReadFile("disk/thumbnails/" + earlier.first)) << earlier.first;
+        for (const std::string &name : made)
+            EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
+        EXPECT_EQ(told.size(), names.size() - expectedRows.size()) << Describe(watch.seen);
+
+        MakeTable();
+        EXPECT_EQ(0, LoadLog(base.Path("disk/imagelog.sql")));
+        EXPECT_EQ(expectedRows, RowNames(Rows()));
+    }
+    EXPECT_EQ(outside, base.ReadFile("outside/keep.jpg"));
+    EXPECT_EQ(std::vector<std::string>{"keep.jpg"}, base.List("outside"));
+}
+
+// One statement of imagelog.sql for a 64 x 48 source, as the log's format gives it.
+static std::string Row(const std::string &name, size_t size, const std::string &commentary)
+{
+    return "INSERT INTO photo_img (`name`, `img_name`, `commentary`, `width`, `height`, `size`, "
+           "`date`, `sec_id`, `dir`) VALUES ('" + name + "','" + name + "','" + commentary + "','64','48','" +
+           std::to_string(size) + "','" + std::string(dateStamp) + "','','');\n";
+}
+
+static const std::string logFailed = "Не удалось записать imagelog.sql (диск полон?), задание остановлено.\n"
+                                     "Нет строки для файла:\n";
+
+// The log's disk is full when the first row comes: the user is told which image has no
+// row, the job ends there, and the log holds whole statements only (here none).
+TEST_F(MariaDb, LogOnAFullDiskEndsTheJob)
+{
+    TestFolder base;
+    SmallDisk disk(base.Path("disk"), "256k");
+    if (!disk.mounted)
+        GTEST_SKIP() << disk.failure;
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        ASSERT_TRUE(SaveTestImage(base.Path("disk/") + name, FIF_JPEG, 64, 48));
+    disk.FillAllBut(1);  // a page for the first thumbnail, none for the log
+    std::vector<std::string> order = base.SearchOrder("disk\\*.jpg");
+    ASSERT_EQ(3u, order.size());
+    BoxWatch watch;
+    RunWithDefault(watch, base.Path("disk"), "_s.jpg", 10);
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ(logFailed + order[0], watch.seen[1].text);
+    EXPECT_EQ("", base.ReadFile("disk/imagelog.sql"));
+    // the thumbnail was in place before its row was refused; no later image was started
+    EXPECT_EQ(std::vector<std::string>{order[0].substr(0, 1) + "_s.jpg"}, base.List("disk/thumbnails"));
+    EXPECT_EQ(0, LoadLog(base.Path("disk/imagelog.sql")));
+    EXPECT_TRUE(Rows().empty());
+}
+
+// A write of the log that falls short (the file size limit of the process stands in for a
+// disk that fills in the middle of a row) is cut back to the last whole statement.
+TEST_F(MariaDb, LogWriteCutShortIsCutBackToItsLastRow)
+{
+    TestFolder folder;
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+        ASSERT_TRUE(SaveTestImage(folder.Path(name), FIF_JPEG, 64, 48));
+    std::vector<std::string> order = folder.SearchOrder("*.jpg");
+    ASSERT_EQ(4u, order.size());
+    const std::string commentary(600, 'c');  // rows longer than the tiny thumbnails
+    std::string twoRows;
+    for (int i = 0; i < 2; i++)
+        twoRows += Row(order[i], folder.ReadFile(order[i]).size(), commentary);
+
+    BoxWatch watch;
+    watch.Then([&](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, commentary.c_str());
+        PressNow(dialog, IDC_REC_DEFAULT);
+    });
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit limit = old;
+    limit.rlim_cur = twoRows.size() + 100;
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    TextCopy(thumbSuffix, sizeof thumbSuffix, "_s.jpg");
+    thumbSize = 10;
+    MakeThumbnails();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ(logFailed + order[2], watch.seen[1].text);
+    EXPECT_EQ(twoRows, folder.ReadFile("imagelog.sql"));
+    EXPECT_EQ(3u, folder.List("thumbnails").size());
+    EXPECT_EQ(0, Load(folder));
+    std::vector<std::string> expected = {Hex(order[0]), Hex(order[1])};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, RowNames(Rows()));
 }

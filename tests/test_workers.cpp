@@ -176,7 +176,7 @@ static double Psnr(FIBITMAP *a, FIBITMAP *b)
     return mse == 0 ? 99 : 10 * log10(255.0 * 255.0 / mse);
 }
 
-class WorkerPoolTest : public testing::Test {
+class DecoderTest : public testing::Test {
 protected:
     TestFolder folder;
     void SetUp() override
@@ -195,7 +195,7 @@ protected:
 
 // JPEGs decode scaled in the worker; the record's size must still be the source's and
 // the thumbnail the size the full decode gives, odd sizes included.
-TEST_F(WorkerPoolTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
+TEST_F(DecoderTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
 {
     const int sizes[][2] = {{4000, 3000}, {4001, 2999}, {3000, 4000}, {1001, 999}, {2047, 1535},
                             {1599, 1}, {7, 2000}, {1200, 1200}, {300, 200}, {100, 80}};
@@ -234,7 +234,7 @@ TEST_F(WorkerPoolTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
 }
 
 // Formats that are not scaled on load give the very same thumbnail, down to the file saved.
-TEST_F(WorkerPoolTest, OtherFormatsGiveTheSameThumbnailFile)
+TEST_F(DecoderTest, OtherFormatsGiveTheSameThumbnailFile)
 {
     folder.WriteFile("rgba.png", RgbaPng(640, 480));
     folder.WriteFile("deep.png", Png16(300, 500));
@@ -272,7 +272,7 @@ TEST_F(WorkerPoolTest, OtherFormatsGiveTheSameThumbnailFile)
 // Crashes, refusals and special files give "not loaded" and nothing else; files the
 // library merely complains about give the same boxes as in the job; a crashed worker
 // is replaced and the entries after it load.
-TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
+TEST_F(DecoderTest, BadFilesCostOneEntryEach)
 {
     folder.WriteFile("a_exif.jpg", ExifBombJpeg());
     folder.WriteFile("b_good.jpg", Jpeg(800, 600));
@@ -315,7 +315,7 @@ TEST_F(WorkerPoolTest, BadFilesCostOneEntryEach)
 // A worker stalled on one image is ended by the watchdog and replaced, and the entries
 // after it are answered. The stall is the stand-in worker's own and never ends, so the
 // outcome does not depend on how fast anything runs.
-TEST_F(WorkerPoolTest, WatchdogEndsAWorkerStalledOnOneImage)
+TEST_F(DecoderTest, WatchdogEndsAWorkerStalledOnOneImage)
 {
     UseBuiltProgram("tests/stalling_worker.exe.so");
     DecoderSetLimits(DECODER_MAX_PIXELS, 500);
@@ -337,7 +337,7 @@ TEST_F(WorkerPoolTest, WatchdogEndsAWorkerStalledOnOneImage)
 // The memory ceiling is the system's: an image within the pixel limit that needs more
 // memory than a worker may hold fails to load and costs nothing else; under the ordinary
 // ceiling the same file loads.
-TEST_F(WorkerPoolTest, MemoryCeilingFailsAnImageThatNeedsMore)
+TEST_F(DecoderTest, MemoryCeilingFailsAnImageThatNeedsMore)
 {
     UseBuiltProgram("fotobatch-worker.exe.so", 128);
     folder.WriteFile("a_big.bmp", BmpBomb(8000, 8000));  // 64 megapixels, 192 MB of pixels
@@ -359,7 +359,7 @@ TEST_F(WorkerPoolTest, MemoryCeilingFailsAnImageThatNeedsMore)
 
 // Asked in another order than the search lists, or with no worker program at all, the
 // pool still gives every entry its own result.
-TEST_F(WorkerPoolTest, OutOfOrderNamesAndMissingWorkerStillLoad)
+TEST_F(DecoderTest, OutOfOrderNamesAndMissingWorkerStillLoad)
 {
     folder.WriteFile("a.jpg", Jpeg(500, 400));
     folder.WriteFile("b.jpg", Jpeg(400, 500));

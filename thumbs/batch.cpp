@@ -1,9 +1,9 @@
 #include "thumbs.h"
 #include "../base/base.h"
 #include "../base/state.h"
+#include "thumbfile.h"
 #include "thumbformat.h"
 #include "../decode/decoder.h"
-#include "../decode/loader.h"
 
 #include <string.h>
 
@@ -12,6 +12,8 @@
 static char nameCopy[PATH_CAP];
 static char baseName[PATH_CAP];
 static int scanPos;
+
+static const char thumbFolder[] = "thumbnails";
 
 // Tells the user about one entry that gets no thumbnail: the text, then its name.
 static void ShowEntryError(const char *text)
@@ -22,32 +24,22 @@ static void ShowEntryError(const char *text)
     MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
 }
 
-// Creates or empties .\imagelog.sql for this job. Each statement is flushed as it is
-// written, so the handle is plain and unbuffered.
-static int OpenImageLog(void)
-{
-    imageLog = CreateFileA(".\\imagelog.sql", GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (imageLog != INVALID_HANDLE_VALUE)
-        return 1;
-    MessageBoxA(NULL, "fopen imagelog.sql", "Error", MB_OK | MB_ICONINFORMATION);
-    return 0;
-}
-
-// Closes the log if this job opened it.
-static void CloseImageLog(void)
-{
-    if (imageLog == INVALID_HANDLE_VALUE)
-        return;
-    CloseHandle(imageLog);
-    imageLog = INVALID_HANDLE_VALUE;
-}
-
 // Makes the thumbnails folder; one that is already there is what a second job expects.
-static void MakeThumbnailFolder(void)
+// A thumbnails that is a file, or a link that would take the thumbnails somewhere else,
+// is not written into. 0 when the job has nowhere to put its thumbnails.
+static int MakeThumbnailFolder(void)
 {
-    if (!CreateDirectoryA("thumbnails", NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
+    if (!CreateDirectoryA(thumbFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
         MessageBoxA(NULL, thumbDirPath, "Error", MB_OK | MB_ICONWARNING);
+        return 0;
+    }
+    if (IsRealDirectory(thumbFolder))
+        return 1;
+    char message[PATH_CAP + 96];
+    TextCopy(message, sizeof message, "thumbnails - не папка (файл или ссылка), миниатюры не записаны:\n");
+    TextAppend(message, sizeof message, thumbDirPath);
+    MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONWARNING);
+    return 0;
 }
 
 // Shows what the image library reported while the entry decoded, as it would have
@@ -105,41 +97,93 @@ static int AppendSuffix(void)
 // The output path of this entry, "thumbnails\" + base + suffix. 0 when it does not fit.
 static int BuildThumbnailPath(void)
 {
-    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, "thumbnails\\");
+    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, thumbFolder);
+    TextAppend(thumbPathPrefix, sizeof thumbPathPrefix, "\\");
     return TextAppend(thumbPathPrefix, sizeof thumbPathPrefix, baseName);
 }
 
-// Saves thumb in the given format at thumbPathPrefix. The native library is handed the
-// Unix path; problems it meets while saving reach the user through its message hook.
-static void SaveThumbnailFile(FREE_IMAGE_FORMAT format)
+// Tells the user which thumbnail was not saved: the text, then its path.
+static void ShowSaveError(const char *text)
 {
-    char path[MAX_PATH * 4];
-    if (!ImageLibraryPath(thumbPathPrefix, path, sizeof path)) {
-        // the folder is missing: say so, as the library itself would when its open fails
-        char message[PATH_CAP + 64];
-        TextCopy(message, sizeof message, "Не удалось сохранить миниатюру:\n");
-        TextAppend(message, sizeof message, thumbPathPrefix);
-        MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    thumb = ThumbnailForFormat(thumb, format);
-    FreeImage_Save(format, thumb, path, 0);
+    char message[PATH_CAP + 128];
+    TextCopy(message, sizeof message, text);
+    TextAppend(message, sizeof message, thumbPathPrefix);
+    MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
 }
 
-// The output step of one image: the path, the format its extension names, the record,
-// then the file. An extension the library does not know means no record and no file.
-void SaveThumbnail(void)
+// Encodes thumb in the given format into memory. FreeImage_Save writes through the C
+// library, whose failed or short writes not every one of its writers checks, and opens
+// the final name itself, following a link there; encoding to memory leaves every write
+// to the job, through the Win32 file API, each one checked.
+static FIMEMORY *EncodeThumbnail(FREE_IMAGE_FORMAT format)
+{
+    thumb = ThumbnailForFormat(thumb, format);
+    FIMEMORY *memory = FreeImage_OpenMemory(NULL, 0);
+    if (memory != NULL && FreeImage_SaveToMemory(format, thumb, memory, 0))
+        return memory;
+    if (memory != NULL)
+        FreeImage_CloseMemory(memory);
+    return NULL;
+}
+
+// Writes the encoded thumbnail under a temporary name in thumbnails and renames it over
+// thumbPathPrefix only when the whole file is on the disk, so that an earlier thumbnail
+// of that name survives a save that fails. 0 when it is not in place; the temporary file
+// is gone then.
+static int PlaceThumbnailFile(FIMEMORY *memory)
+{
+    BYTE *bytes = NULL;
+    DWORD count = 0;
+    if (!FreeImage_AcquireMemory(memory, &bytes, &count) || count == 0)
+        return 0;
+    char tempName[PATH_CAP];
+    HANDLE file = CreateTempFileIn(thumbFolder, tempName, sizeof tempName);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    int written = WriteAllBytes(file, bytes, count);
+    CloseHandle(file);
+    if (written && RenameOver(tempName, thumbPathPrefix))
+        return 1;
+    DeleteFileA(tempName);
+    return 0;
+}
+
+// Saves thumb in the given format at thumbPathPrefix. 0, after telling the user which
+// thumbnail, when it is not there.
+static int SaveThumbnailFile(FREE_IMAGE_FORMAT format)
+{
+    FIMEMORY *memory = EncodeThumbnail(format);
+    int placed = memory != NULL && PlaceThumbnailFile(memory);
+    if (memory != NULL)
+        FreeImage_CloseMemory(memory);
+    if (!placed)
+        ShowSaveError("Не удалось сохранить миниатюру:\n");
+    return placed;
+}
+
+// The output step of one image: the path, the format its extension names, the user's
+// description, the file, and only once the file is in place its row. An extension the
+// library does not know means no row and no file. A thumbnail name that would not be an
+// entry of thumbnails (an entry name holding a backslash, a device name) is refused
+// before the user is asked anything. 0 when the log failed and the job must end.
+int SaveThumbnail(void)
 {
     if (!BuildThumbnailPath()) {
         ShowEntryError("Имя миниатюры длиннее 259 символов, файл пропущен:\n");
-        return;
+        return 1;
     }
     // only the extension matters here, so the relative name will do
     FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(thumbPathPrefix);
     if (format == FIF_UNKNOWN)
-        return;
-    WriteImageRecord();
-    SaveThumbnailFile(format);
+        return 1;
+    if (!IsEntryOfFolder(thumbFolder, thumbPathPrefix)) {
+        ShowSaveError("Имя миниатюры ведёт за пределы папки thumbnails, файл пропущен:\n");
+        return 1;
+    }
+    DescribeImage();
+    if (!SaveThumbnailFile(format))
+        return 1;
+    return WriteImageStatement();
 }
 
 // Lets go of the entry's thumbnail.
@@ -151,21 +195,23 @@ static void FreeEntryImages(void)
 }
 
 // Everything done for the entry that WFD describes. Loading and scaling come first and
-// stand apart from naming, recording and saving.
-static void ProcessEntry(DecodedEntry *decoded)
+// stand apart from naming, recording and saving. 0 when the job must end.
+static int ProcessEntry(DecodedEntry *decoded)
 {
     if (!TakeEntryImage(decoded))
-        return;
+        return 1;
     BuildBaseName();
+    int goOn = 1;
     if (AppendSuffix())
-        SaveThumbnail();
+        goOn = SaveThumbnail();
     else
         ShowEntryError("Имя миниатюры длиннее 259 символов, файл пропущен:\n");
     FreeEntryImages();
+    return goOn;
 }
 
 // Walks every entry that matches findMask, directories included, in the order the file
-// system lists them; the decoder lists them and decodes ahead.
+// system lists them, until the log fails; the decoder lists them and decodes ahead.
 static void ProcessMatchingEntries(void)
 {
     if (!DecoderBegin(findMask, thumbSize)) {
@@ -173,24 +219,26 @@ static void ProcessMatchingEntries(void)
         return;
     }
     DecodedEntry decoded;
-    while (DecoderNext(&decoded)) {
+    int goOn = 1;
+    while (goOn && DecoderNext(&decoded)) {
         WFD = decoded.find;
-        ProcessEntry(&decoded);
+        goOn = ProcessEntry(&decoded);
         DecoderRelease(&decoded);
     }
     DecoderEnd();
 }
 
 // The thumbnail job: a thumbnail and an imagelog.sql statement for every image of workDir
-// that matches findMask. A job that cannot enter workDir or open its log stops before it
-// writes anything, rather than writing thumbnails that no statement describes.
+// that matches findMask. A job whose settings would write elsewhere, or that cannot
+// enter workDir, open its log or use its thumbnails folder, stops before it writes a
+// thumbnail, rather than writing thumbnails that no statement describes.
 int MakeThumbnails(void)
 {
-    if (EnterWorkDir()) {
+    if (ThumbSettingsAccepted(NULL, findMask, thumbSuffix, thumbSize) && EnterWorkDir()) {
         ShowStatus("Создание файла imagelog.sql и папки thumbnails");
         if (OpenImageLog()) {
-            MakeThumbnailFolder();
-            ProcessMatchingEntries();
+            if (MakeThumbnailFolder())
+                ProcessMatchingEntries();
             CloseImageLog();
             ShowStatus("Запись файла imagelog.sql");
         }

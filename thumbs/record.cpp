@@ -2,6 +2,7 @@
 #include "../base/base.h"
 #include "../base/state.h"
 #include "../res/resource.h"
+#include "thumbfile.h"
 
 #include <string.h>
 
@@ -9,6 +10,7 @@
 #define STATEMENT_CAP (9 * 2 * FIELD_CAP + 256)
 
 static char statement[STATEMENT_CAP];
+static const char logName[] = "imagelog.sql";
 
 // Appends a value as the inside of a MySQL string literal: a quote or a backslash would
 // end the literal early or escape the byte after it, so each is doubled; every other byte,
@@ -51,17 +53,37 @@ static int BuildStatement(void)
     return TextAppend(statement, sizeof statement, ");\n") && fit;
 }
 
-// Writes one statement into the open log and pushes it to the disk at once, so that a
-// program that dies later in the batch keeps every row it had written.
+// Cuts the log back to the given length, where its last whole statement ends.
+static void CutLogBack(LARGE_INTEGER end)
+{
+    if (SetFilePointerEx(imageLog, end, NULL, FILE_BEGIN))
+        SetEndOfFile(imageLog);
+    FlushFileBuffers(imageLog);
+}
+
+// Writes one statement into the open log with a single write and pushes it to the disk
+// at once, so that a program that dies later in the batch keeps every row it had written.
+// The room is reserved first, so a full disk stops the job before a byte of the row is
+// written; a write that still fails or falls short is cut off again, so the log always
+// ends with a whole statement.
 static int WriteStatement(void)
 {
     if (imageLog == INVALID_HANDLE_VALUE || !BuildStatement())
         return 0;
     DWORD length = (DWORD)strlen(statement);
-    DWORD written = 0;
-    if (!WriteFile(imageLog, statement, length, &written, NULL) || written != length)
+    LARGE_INTEGER zero;
+    LARGE_INTEGER end;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(imageLog, zero, &end, FILE_CURRENT))
         return 0;
-    return FlushFileBuffers(imageLog) ? 1 : 0;
+    if (!ReserveRoom(imageLog, logName, length))
+        return 0;
+    DWORD written = 0;
+    if (WriteFile(imageLog, statement, length, &written, NULL) && written == length &&
+        FlushFileBuffers(imageLog))
+        return 1;
+    CutLogBack(end);
+    return 0;
 }
 
 // Writes a number into a record field as plain decimal digits.
@@ -85,15 +107,65 @@ static void FillRecordFromEntry(void)
     TextCopy(PhotoRecord.date, FIELD_CAP, dateStamp);
 }
 
-// Records the current image: fills PhotoRecord, lets the user edit it unless Default was
-// chosen earlier in this job, writes its statement and shows the file's name.
-int WriteImageRecord(void)
+// Fills PhotoRecord for the current image and lets the user edit it, unless Default was
+// chosen earlier in this job.
+void DescribeImage(void)
 {
     FillRecordFromEntry();
     if (recordDefaultsSet == 0)
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_PHOTO_RECORD), mainWindow,
                         PhotoRecordProc, 0);
-    WriteStatement();
+}
+
+// Writes the statement of PhotoRecord and shows the file's name. When the log cannot
+// take it, the user is told which image's row is missing, and 0 tells the job to end.
+int WriteImageStatement(void)
+{
+    if (!WriteStatement()) {
+        char message[PATH_CAP + 160];
+        TextCopy(message, sizeof message,
+                 "Не удалось записать imagelog.sql (диск полон?), задание остановлено.\n"
+                 "Нет строки для файла:\n");
+        TextAppend(message, sizeof message, WFD.cFileName);
+        MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
     ShowStatus(WFD.cFileName);
     return 1;
+}
+
+// Records the current image: fills PhotoRecord, lets the user edit it, writes its
+// statement and shows the file's name. 0 when the log could not take the row.
+int WriteImageRecord(void)
+{
+    DescribeImage();
+    return WriteImageStatement();
+}
+
+// The log is made new under a temporary name and renamed over imagelog.sql: a link of
+// that name is replaced, never written through, and an earlier log stays whole until the
+// new one stands in its place.
+int OpenImageLog(void)
+{
+    char tempName[PATH_CAP];
+    HANDLE log = CreateTempFileIn(".", tempName, sizeof tempName);
+    if (log != INVALID_HANDLE_VALUE && RenameOver(tempName, logName)) {
+        imageLog = log;
+        return 1;
+    }
+    if (log != INVALID_HANDLE_VALUE) {
+        CloseHandle(log);
+        DeleteFileA(tempName);
+    }
+    MessageBoxA(NULL, "fopen imagelog.sql", "Error", MB_OK | MB_ICONINFORMATION);
+    return 0;
+}
+
+// Closes the log if this job opened it.
+void CloseImageLog(void)
+{
+    if (imageLog == INVALID_HANDLE_VALUE)
+        return;
+    CloseHandle(imageLog);
+    imageLog = INVALID_HANDLE_VALUE;
 }

@@ -3,6 +3,7 @@
 #include "../base/state.h"
 #include "../chooser/chooser.h"
 #include "../res/resource.h"
+#include "thumbformat.h"
 
 #include <limits.h>
 
@@ -46,8 +47,10 @@ static void FillFields(HWND dialog)
     SetDlgItemTextA(dialog, IDC_SUFFIX_FIELD, thumbSuffix);
 }
 
-// "Run!": a size from 10 to 65536 takes the fields over, ends the dialog and runs the
-// batch to its end; any other size is refused with the dialog left as the user had it.
+// "Run!": a size from 10 to 65536, with a mask and a suffix that keep the job inside its
+// folders and name a format it can write, takes the fields over, ends the dialog and
+// runs the batch to its end; anything else is refused with the dialog left as the user
+// had it, and the mask and suffix of a refused Run! are not taken over.
 static INT_PTR OnRun(HWND dialog)
 {
     char sizeText[PATH_CAP];
@@ -57,9 +60,15 @@ static INT_PTR OnRun(HWND dialog)
         MessageBoxA(dialog, "Error!\nNew images size:10-65536", "Error", MB_OK | MB_ICONWARNING);
         return FALSE;
     }
-    GetDlgItemTextA(dialog, IDC_MASK_FIELD, findMask, sizeof findMask);
+    char maskText[PATH_CAP];
+    char suffixText[PATH_CAP];
+    GetDlgItemTextA(dialog, IDC_MASK_FIELD, maskText, sizeof maskText);
+    GetDlgItemTextA(dialog, IDC_SUFFIX_FIELD, suffixText, sizeof suffixText);
+    if (!ThumbSettingsAccepted(dialog, maskText, suffixText, thumbSize))
+        return FALSE;
+    TextCopy(findMask, sizeof findMask, maskText);
     GetDlgItemTextA(dialog, IDC_JOB_DIR, workDir, sizeof workDir);
-    GetDlgItemTextA(dialog, IDC_SUFFIX_FIELD, thumbSuffix, sizeof thumbSuffix);
+    TextCopy(thumbSuffix, sizeof thumbSuffix, suffixText);
     EndDialog(dialog, IDC_RUN);
     RunJob(MakeThumbnails);
     return TRUE;

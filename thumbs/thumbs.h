@@ -7,7 +7,11 @@
 
 INT_PTR CALLBACK ThumbJobProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 int MakeThumbnails(void);
-void SaveThumbnail(void);
+int SaveThumbnail(void);
+int OpenImageLog(void);
+void CloseImageLog(void);
+void DescribeImage(void);
+int WriteImageStatement(void);
 int WriteImageRecord(void);
 INT_PTR CALLBACK PhotoRecordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void ImageLibraryMessage(FREE_IMAGE_FORMAT format, const char *message);
