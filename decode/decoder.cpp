@@ -1,6 +1,7 @@
 #include "decoder.h"
 #include "decodeimage.h"
 #include "workerproto.h"
+#include "../base/base.h"
 #include "../base/textbuf.h"
 
 #include <string.h>
@@ -421,7 +422,9 @@ static void CloseListing(void)
 }
 
 // Queues listed entries up to the limit. Each path is taken now, while the job's
-// directory is current; one too long to name could not be loaded by the job either.
+// directory is current; one too long to name could not be loaded by the job either. A
+// name that is not the plain name of an entry (under Wine a Unix name may read as
+// ..\outside\photo.jpg) is not read at all: it would name some other file.
 static void QueueListed(int limit)
 {
     while (listing != INVALID_HANDLE_VALUE && entryCount < limit) {
@@ -429,7 +432,7 @@ static void QueueListed(int limit)
         memset(&entry, 0, sizeof entry);
         entry.find = listed;
         DWORD length = GetFullPathNameA(listed.cFileName, sizeof entry.path, entry.path, NULL);
-        if (length == 0 || length >= sizeof entry.path)
+        if (length == 0 || length >= sizeof entry.path || !IsPlainEntryName(listed.cFileName))
             entry.state = ENTRY_FAILED;
         entry.id = nextRequestId++;
         entry.worker = -1;

@@ -8,6 +8,7 @@
 #include "images.h"
 
 #include "base/state.h"
+#include "base/base.h"
 #include "namefix/namefix.h"
 #include "res/resource.h"
 
