@@ -32,15 +32,41 @@ apt_install() {
     apt_update
     DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq "$@" >/dev/null
 }
-# Writes an apt source file of ours, made from the Debian archives apt already uses.
-# $1: file name, $2: line type (deb or deb-src), $3: suites to list ("" for those in use).
+# Writes apt sources of ours, copied from the Debian archives apt already uses (their
+# keys and options included): $1 "src" adds their source packages, "backports" the
+# backports suite of this release. Files fotobatch-$1.list and fotobatch-$1.sources.
 add_debian_sources() {
-    apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Identifier: Packages' |
-        grep '/debian' | sort -u | while read -r uri suite component; do
-            if [ -z "$3" ]; then echo "$2 $uri $suite $component"
-            else for s in $3; do case "$suite" in */*|*-security) ;; *) echo "$2 $uri $s $component" ;; esac; done
-            fi
-        done | sort -u | as_root tee "/etc/apt/sources.list.d/$1" >/dev/null
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$list" ] || continue
+        case "$list" in */fotobatch-*) continue ;; esac
+        grep -E '^deb[[:space:]].*/debian' "$list" | if [ "$1" = src ]; then sed 's/^deb\([[:space:]]\)/deb-src\1/'
+            else grep -v security | awk -v suite="$codename-backports" '{
+                for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) { $(i + 1) = suite; break }; print }'; fi
+    done | sort -u | as_root tee "/etc/apt/sources.list.d/fotobatch-$1.list" >/dev/null
+    for sources in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$sources" ] || continue
+        case "$sources" in */fotobatch-*) continue ;; esac
+        awk -v mode="$1" -v suite="$codename-backports" '
+            function flush() {
+                if (n > 0 && uris ~ /\/debian/ && types ~ /(^| )deb( |$)/ && enabled !~ /no/ &&
+                    !(mode == "src" && types ~ /deb-src/) && !(mode == "backports" && uris ~ /security/)) {
+                    for (i = 1; i <= n; i++) {
+                        line = lines[i]
+                        if (line ~ /^Types:/) line = mode == "src" ? "Types: deb-src" : "Types: deb"
+                        if (line ~ /^Suites:/ && mode == "backports") line = "Suites: " suite
+                        print line
+                    }
+                    print ""
+                }
+                n = 0; uris = ""; types = ""; enabled = ""
+            }
+            /^[[:space:]]*$/ { flush(); next }
+            /^#/ { next }
+            { lines[++n] = $0 }
+            /^URIs:/ { uris = $0 } /^Types:/ { types = $0 } /^Enabled:/ { enabled = $0 }
+            END { flush() }' "$sources"
+    done | as_root tee "/etc/apt/sources.list.d/fotobatch-$1.sources" >/dev/null
     apt_updated=""
     apt_update
 }
@@ -72,7 +98,7 @@ fi
 # FreeImage and its codecs for Windows are built from Debian's source packages.
 if [ "$mode" != run ] && ! apt-cache showsrc freeimage 2>/dev/null | grep -q '^Version:'; then
     echo "Enabling Debian's source packages"
-    add_debian_sources fotobatch-deb-src.list deb-src ""
+    add_debian_sources src
 fi
 
 # 32-bit code: a tiny i386 program that only exits. Some virtual machines cannot run it;
@@ -89,11 +115,11 @@ runs_i386() {
 }
 if [ "$mode" = test ] && ! runs_i386; then
     echo "This machine cannot run 32-bit code: setting up qemu-user for it"
-    if ! apt-cache policy qemu-user | grep -q bookworm-backports; then
-        add_debian_sources fotobatch-backports.list deb bookworm-backports
+    if ! apt-cache policy qemu-user | grep -q -- -backports; then
+        add_debian_sources backports
     fi
     if ! dpkg-query -W -f='${Version}' qemu-user 2>/dev/null | grep -q bpo; then
-        apt_install -t bookworm-backports qemu-user qemu-user-binfmt
+        apt_install -t "$(. /etc/os-release && echo "$VERSION_CODENAME")-backports" qemu-user qemu-user-binfmt
     fi
     [ -e /proc/sys/fs/binfmt_misc/register ] ||
         as_root mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc

@@ -27,7 +27,8 @@ static void LogText(const char *text)
     WriteFile(boxLog, text, (DWORD)strlen(text), &written, NULL);
 }
 
-// A box is answered once, however often it is activated again.
+// A box is answered once, however often it is activated again; a handle given back
+// by a closed box may come again for a new one.
 static int AlreadyAnswered(HWND window)
 {
     for (int i = 0; i < answeredCount; i++)
@@ -36,6 +37,13 @@ static int AlreadyAnswered(HWND window)
     if (answeredCount < MAX_BOXES)
         answered[answeredCount++] = window;
     return 0;
+}
+
+static void ForgetBox(HWND window)
+{
+    for (int i = 0; i < answeredCount; i++)
+        if (answered[i] == window)
+            answered[i] = answered[--answeredCount];
 }
 
 // The button a user presses in each box: Run! with every entry in the job dialog,
@@ -56,6 +64,8 @@ static int AnswerFor(HWND window)
 // Records and answers every dialog that opens on this thread.
 static LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam)
 {
+    if (code == HCBT_DESTROYWND)
+        ForgetBox((HWND)wParam);
     if (code == HCBT_ACTIVATE) {
         HWND window = (HWND)wParam;
         char className[16] = "";

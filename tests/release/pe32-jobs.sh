@@ -11,26 +11,29 @@ build_dir="$2"
 version=$(sed -n 's/^project(Fotobatch VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
 name=fotobatch-$version-win32
 work=$(mktemp -d /tmp/fotobatch-pe32.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 winpath() { echo "Z:$1" | tr / '\\'; }
 
 unzip -q "$source_dir/dist/$name.zip" -d "$work"
 release=$work/$name
 cp "$source_dir/build-release-win/fotobatch-jobcheck.exe" "$release/"
+mkdir "$work/corpus"
 "$build_dir/tests/makecorpus" "$work/corpus"
 
 # Runs one build's driver over a fresh copy of the folder at the same place, so that
-# every path the job writes reads the same; keeps the result as $work/$1.
+# every path the job writes reads the same; keeps the result as $work/$1. The driver
+# then starts $then_start, if set.
 run_jobs() {
     label=$1; shift
     cp -a "$work/corpus" "$work/job"
-    "$@" "$(winpath "$work/job")" "$(winpath "$work/$label-boxes.txt")" || {
-        echo "$label: the driver failed"; cat "$work/$label-boxes.txt"; exit 1; }
+    "$@" "$(winpath "$work/job")" "$(winpath "$work/$label-boxes.txt")" ${then_start:+"$then_start"} \
+        2>"$work/$label.log" || {
+        echo "$label: the driver failed"; cat "$work/$label-boxes.txt" "$work/$label.log"; exit 1; }
     mv "$work/job" "$work/$label"
 }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 WINEPREFIX="$build_dir/wineprefix" run_jobs winelib /usr/lib/wine/wine64 "$build_dir/fotobatch-jobcheck.exe.so"
-WINEPREFIX="$build_dir/wineprefix32" WINEARCH=win32 run_jobs pe32 \
+then_start=$(winpath "$release/fotobatch.exe") WINEPREFIX="$build_dir/wineprefix32" WINEARCH=win32 run_jobs pe32 \
     /usr/lib/wine/wine "$release/fotobatch-jobcheck.exe"
 WINEPREFIX="$build_dir/wineprefix32" /usr/lib/wine/wineserver -w
 
@@ -42,11 +45,11 @@ utf8() { iconv -f CP1251 -t UTF-8 "$@"; }
 thumbs=$(ls "$work/winelib/thumbnails" | wc -l)
 [ "$thumbs" = 12 ] || fail "the Winelib job made $thumbs thumbnails, not 12"
 
-grep -v '^main window | ' "$work/pe32-boxes.txt" >"$work/pe32-job-boxes.txt"
+grep -av '^main window | ' "$work/pe32-boxes.txt" >"$work/pe32-job-boxes.txt"
 cmp -s "$work/winelib-boxes.txt" "$work/pe32-job-boxes.txt" || {
     fail "the boxes differ"; diff "$work/winelib-boxes.txt" "$work/pe32-job-boxes.txt" | utf8; }
-grep -qx 'main window | Fotobatch' "$work/pe32-boxes.txt" ||
-    fail "fotobatch.exe: $(utf8 "$work/pe32-boxes.txt" | grep -v ' | ')"
+grep -aqx 'main window | Fotobatch' "$work/pe32-boxes.txt" ||
+    fail "fotobatch.exe: $(utf8 "$work/pe32-boxes.txt" | grep -av ' | ')"
 
 undated() { sed "s/'[0-9]\{4\}-[0-9]\{1,2\}-[0-9]\{1,2\} [0-9]\{1,2\}:[0-9]\{2\}:[0-9]\{2\}'/'DATE'/g" "$1"; }
 undated "$work/winelib/imagelog.sql" >"$work/winelib.sql"
