@@ -51,7 +51,7 @@ cmp -s "$work/winelib-boxes.txt" "$work/pe32-job-boxes.txt" || {
 grep -aqx 'main window | Fotobatch' "$work/pe32-boxes.txt" ||
     fail "fotobatch.exe: $(utf8 "$work/pe32-boxes.txt" | grep -av ' | ')"
 
-undated() { sed "s/'[0-9]\{4\}-[0-9]\{1,2\}-[0-9]\{1,2\} [0-9]\{1,2\}:[0-9]\{2\}:[0-9]\{2\}'/'DATE'/g" "$1"; }
+undated() { sed "s/'[0-9]\{4\}-[0-9]\{1,2\}-[0-9]\{1,2\} [0-9]\{1,2\}:[0-9]\{1,2\}:[0-9]\{1,2\}'/'DATE'/g" "$1"; }
 undated "$work/winelib/imagelog.sql" >"$work/winelib.sql"
 undated "$work/pe32/imagelog.sql" >"$work/pe32.sql"
 [ "$(wc -l <"$work/winelib.sql")" = 12 ] || fail "imagelog.sql has not 12 rows"
