@@ -85,6 +85,23 @@ static LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
+// The started program's main window: a top-level window of its class that belongs to
+// that process (this driver has a main window of the same class).
+static DWORD startedProcessId;
+static HWND startedWindow;
+static BOOL CALLBACK FindStartedWindow(HWND window, LPARAM classNameParam)
+{
+    char className[64] = "";
+    DWORD processId = 0;
+    GetClassNameA(window, className, sizeof className);
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == startedProcessId && strcmp(className, (const char *)classNameParam) == 0) {
+        startedWindow = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Starts the program, waits for its main window and closes it: 0 when it came up and
 // ended with code 0.
 static int StartAndClose(const char *program)
@@ -99,30 +116,37 @@ static int StartAndClose(const char *program)
         LogText("program did not start\n");
         return 1;
     }
-    char title[64];
-    LoadStringA(GetModuleHandleA(NULL), IDS_WINDOW_CLASS, title, sizeof title);
-    WaitForInputIdle(process.hProcess, 120000);
-    HWND window = NULL;
-    // a slow machine (an emulated one) may need a while for the first window
-    for (int tries = 0; window == NULL && tries < 1200; tries++) {
-        window = FindWindowA(title, NULL);
-        if (window == NULL)
-            Sleep(100);
+    char windowClass[64];
+    LoadStringA(GetModuleHandleA(NULL), IDS_WINDOW_CLASS, windowClass, sizeof windowClass);
+    startedProcessId = process.dwProcessId;
+    startedWindow = NULL;
+    // an emulated machine may need a few minutes for the first window of a new prefix
+    int ended = 0;
+    for (int tries = 0; startedWindow == NULL && !ended && tries < 3000; tries++) {
+        EnumWindows(FindStartedWindow, (LPARAM)windowClass);
+        ended = WaitForSingleObject(process.hProcess, startedWindow == NULL ? 100 : 0) == WAIT_OBJECT_0;
     }
     int result = 1;
-    if (window != NULL) {
+    DWORD exitCode = 1;
+    if (startedWindow != NULL) {
         char caption[256] = "";
-        GetWindowTextA(window, caption, sizeof caption);
+        GetWindowTextA(startedWindow, caption, sizeof caption);
         LogText("main window | ");
         LogText(caption);
         LogText("\n");
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        DWORD exitCode = 1;
-        if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0 &&
+        PostMessageA(startedWindow, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0 &&
             GetExitCodeProcess(process.hProcess, &exitCode) && exitCode == 0)
             result = 0;
         else
             LogText("program did not end cleanly\n");
+    } else if (ended) {
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        char text[64];
+        TextCopy(text, sizeof text, "program ended with code ");
+        TextAppendUnsigned(text, sizeof text, exitCode);
+        TextAppend(text, sizeof text, " and no main window\n");
+        LogText(text);
     } else {
         LogText("no main window\n");
         TerminateProcess(process.hProcess, 1);
