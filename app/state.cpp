@@ -30,6 +30,8 @@ FIBITMAP *dib = NULL;
 FIBITMAP *thumb = NULL;
 WIN32_FIND_DATAA WFD;
 
+void (WINAPI *readLocalClock)(SYSTEMTIME *moment) = GetLocalTime;
+
 HWND mainWindow = NULL;
 HINSTANCE appInstance = NULL;
 
@@ -55,7 +57,7 @@ void FormatDateStamp(const SYSTEMTIME *moment, char *text, size_t cap)
 void BuildDateStamp(void)
 {
     SYSTEMTIME now;
-    GetLocalTime(&now);
+    readLocalClock(&now);
     FormatDateStamp(&now, dateStamp, sizeof dateStamp);
 }
 

@@ -86,13 +86,18 @@ static void OnListDoubleClick(HWND dialog)
     MessageBoxA(dialog, browseSpec, "File Selected", MB_OK | MB_ICONINFORMATION);
 }
 
-// "Open" takes the listed directory, not the selected entry. An empty path field (nothing
-// could be listed) names no directory, so it keeps the dialog open and workDir as it was.
+// "Open" takes the listed directory, not the selected entry. The path field shows it in
+// small letters, which on a case-sensitive disk can name a different directory (Photos
+// beside photos), so workDir is taken from the current directory the listing moved to,
+// letter case included. An empty path field (nothing could be listed) names no
+// directory, so it keeps the dialog open and workDir as it was.
 static void OnOpen(HWND dialog)
 {
-    if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_DIR_PATH)) <= 0)
+    char listed[PATH_CAP];
+    if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_DIR_PATH)) <= 0 ||
+        !CurrentDirectoryFits(listed, sizeof listed))
         return;
-    GetDlgItemTextA(dialog, IDC_DIR_PATH, workDir, sizeof workDir);
+    TextCopy(workDir, sizeof workDir, listed);
     EndDialog(dialog, IDC_DIR_OPEN);
 }
 

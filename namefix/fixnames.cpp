@@ -3,10 +3,6 @@
 #include "../app/state.h"
 
 #include <string.h>
-#ifdef __WINE__
-#include <fcntl.h>
-#include <stdio.h>
-#endif
 
 // The transliteration table: byte k of translitSource becomes byte k of translitTarget.
 // No source byte occurs twice and no target is a source, so every byte of a name is
@@ -55,57 +51,6 @@ int MakeFixedName(const char *name, char *fixed, size_t cap)
     return 1;
 }
 
-static int DiffersOnlyInCase(const char *a, const char *b)
-{
-    for (; *a != '\0' && *b != '\0'; a++, b++) {
-        char lowerA = (*a >= 'A' && *a <= 'Z') ? (char)(*a + 32) : *a;
-        char lowerB = (*b >= 'A' && *b <= 'Z') ? (char)(*b + 32) : *b;
-        if (lowerA != lowerB)
-            return 0;
-    }
-    return *a == *b;
-}
-
-#ifdef __WINE__
-// Under Wine a disk is case-sensitive while Win32 names are not: MoveFileA to a name that
-// differs only in letter case reports success and changes nothing, and a temporary-name
-// detour can resolve the way back to another entry that differs in case alone. So such a
-// rename is made on the Unix names themselves, and never replaces an existing entry.
-static int RenameCaseOnly(const char *oldName, const char *newName)
-{
-    char oldPath[PATH_CAP * 4];
-    char newPath[PATH_CAP * 4];
-    WCHAR wideName[PATH_CAP];
-    char utf8Name[PATH_CAP * 3];
-    if (!UnixFileName(oldName, oldPath, sizeof oldPath))
-        return 0;
-    // the new name beside the old one, in the disk's own encoding
-    if (!MultiByteToWideChar(CP_ACP, 0, newName, -1, wideName, PATH_CAP) ||
-        !WideCharToMultiByte(CP_UTF8, 0, wideName, -1, utf8Name, sizeof utf8Name, NULL, NULL))
-        return 0;
-    char *slash = strrchr(oldPath, '/');
-    if (slash == NULL)
-        return 0;
-    TextCopyPrefix(newPath, sizeof newPath, oldPath, (size_t)(slash + 1 - oldPath));
-    if (!TextAppend(newPath, sizeof newPath, utf8Name))
-        return 0;
-    return renameat2(AT_FDCWD, oldPath, AT_FDCWD, newPath, RENAME_NOREPLACE) == 0;
-}
-#else
-static int RenameCaseOnly(const char *oldName, const char *newName)
-{
-    return MoveFileA(oldName, newName);
-}
-#endif
-
-// Renames an entry of the current directory; nonzero on success.
-static int RenameEntry(const char *oldName, const char *newName)
-{
-    if (DiffersOnlyInCase(oldName, newName))
-        return RenameCaseOnly(oldName, newName);
-    return MoveFileA(oldName, newName);
-}
-
 // The collision path: one more try with the run-wide counter after the whole name.
 // A name that would not fit with the counter keeps its old name, like any failed retry.
 static void RenameWithCounter(void)
@@ -119,7 +64,7 @@ static void RenameWithCounter(void)
         renameCounter += 1;
 }
 
-// Gives the entry in WFD its fixed name, in the current directory.
+// Gives the entry in WFD its fixed name, in the folder the walk opened for renaming.
 int FixFileName(void)
 {
     ShowStatus(WFD.cFileName);
@@ -142,9 +87,12 @@ int FixFileNames(void)
         MessageBoxA(NULL, "нету файлов", "нету файлов", MB_OK | MB_ICONINFORMATION);
         return 1;
     }
+    // a folder that cannot be opened for renaming fails every rename, as a locked one would
+    OpenRenameFolder();
     do {
         FixFileName();
     } while (FindNextFileA(search, &WFD));
+    CloseRenameFolder();
     FindClose(search);
     return 1;
 }

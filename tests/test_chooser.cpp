@@ -39,6 +39,8 @@ protected:
     TestFolder folder;
     // the test folder as the chooser's path field shows it
     std::string Shown() const { return Lower(folder.winPath); }
+    // the test folder as "Open" stores it: the listed directory, letter case included
+    std::string Listed() const { return folder.winPath; }
     void BrowseFromFolder() { TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str()); }
 };
 
@@ -64,9 +66,10 @@ TEST_F(Chooser, FirstOpeningListsRootOfCWhereverTheProgramStands)
     EXPECT_TRUE(Has(entries, "[windows]"));
     EXPECT_TRUE(Has(entries, "[fotobatch-start]"));
     EXPECT_FALSE(Has(entries, "[..]")) << "a root has no parent";
-    // Open takes the listed directory, in lower case; the thumbnails path doubles the backslash
-    EXPECT_STREQ("c:\\", workDir);
-    EXPECT_STREQ("c:\\\\thumbnails\\", thumbDirPath);
+    // Open takes the listed directory, as the system names it, not the field's small
+    // letters; the thumbnails path doubles the backslash
+    EXPECT_STREQ("C:\\", workDir);
+    EXPECT_STREQ("C:\\\\thumbnails\\", thumbDirPath);
     EXPECT_STREQ("*.*", browseSpec);
 }
 
@@ -105,6 +108,7 @@ TEST_F(Chooser, DoubleClicksMoveThroughSubdirectoriesParentsAndDrives)
         EXPECT_TRUE(Has(ListEntries(dialog, IDC_DIR_LIST), "[windows]"));
         PressNow(dialog, IDC_DIR_OPEN);
     });
+    // the drive entry moved to "c:", and the system names its directory so
     EXPECT_STREQ("c:\\", workDir);
 }
 
@@ -155,7 +159,7 @@ TEST_F(Chooser, OpeningAfterAFileWasPickedListsAgain)
     EXPECT_EQ(Shown(), path);
     EXPECT_TRUE(Has(entries, "a.jpg"));
     EXPECT_STREQ("*.*", browseSpec);
-    EXPECT_EQ(Shown(), workDir);
+    EXPECT_EQ(Listed(), workDir);
 }
 
 TEST_F(Chooser, CancelKeepsWorkDirAndTheNextOpeningListsWhereTheUserBrowsed)
@@ -189,8 +193,8 @@ TEST_F(Chooser, EnterOnASelectedSubdirectoryStoresTheListedDirectory)
         SendMessageA(list, LB_SELECTSTRING, (WPARAM)-1, (LPARAM) "[photos]");
         PostKey(dialog, VK_RETURN);
     });
-    EXPECT_EQ(Shown(), workDir);
-    EXPECT_EQ(Shown() + "\\thumbnails\\", thumbDirPath);
+    EXPECT_EQ(Listed(), workDir);
+    EXPECT_EQ(Listed() + "\\thumbnails\\", thumbDirPath);
 }
 
 TEST_F(Chooser, LongestSubdirectoryNameFitsBrowseSpec)
@@ -218,7 +222,7 @@ TEST_F(Chooser, LongestSubdirectoryNameFitsBrowseSpec)
         PressNow(dialog, IDC_DIR_OPEN);
     });
     EXPECT_STREQ("*.*", browseSpec);
-    EXPECT_EQ(Shown() + "\\" + deepest, workDir);
+    EXPECT_EQ(Listed() + "\\" + deepest, workDir);
     EXPECT_EQ(259u, strlen(workDir));
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ("Error", watch.seen[1].caption);

@@ -11,12 +11,6 @@
 #include <algorithm>
 #include <string.h>
 
-static std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return (char)tolower(c); });
-    return text;
-}
-
 // Opens the job dialog from the menu; the steps run inside it and must close it.
 static void OpenJobDialog(BoxWatch &watch, std::function<void(HWND)> steps)
 {
@@ -133,7 +127,7 @@ TEST_F(JobDialog, OpenShowsTheChosenDirectoryAndItsDerivedPaths)
 {
     folder.MakeDir("photos");
     TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str());
-    std::string shown = Lower(folder.winPath) + "\\photos";
+    std::string shown = folder.winPath + "\\photos";
     BoxWatch watch;
     std::string dir, thumbs, out;
     OpenJobDialog(watch, [&](HWND dialog) {

@@ -1,5 +1,6 @@
-// The main window as a user meets it: its icons, the About box from the menu and from
-// Alt+? and Alt+/, and the ways out of the program, which end it with exit code 0.
+// The main window as a user meets it: its menu, read as it is and clicked with the mouse,
+// its icons, the About box from the menu and from Alt+? and Alt+/, and the ways out of
+// the program, which end it with exit code 0.
 #include "gtest_win.h"
 #include "boxwatch.h"
 #include "dialogs.h"
@@ -8,6 +9,7 @@
 #include "app/state.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <set>
 #include <stdlib.h>
 #include <string.h>
@@ -41,6 +43,80 @@ static void SetAltDown(bool down)
     keys[VK_MENU] = down ? 0x80 : 0;
     keys[VK_LMENU] = down ? 0x80 : 0;
     SetKeyboardState(keys);
+}
+
+// One line per item of a menu, in order: "popup TEXT", "item TEXT ID" or "separator".
+static std::vector<std::string> MenuItems(HMENU menu)
+{
+    std::vector<std::string> items;
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; i++) {
+        char text[128] = "";
+        MENUITEMINFOA info;
+        memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        if (!GetMenuItemInfoA(menu, i, TRUE, &info))
+            items.push_back("unreadable");
+        else if (info.fType & MFT_SEPARATOR)
+            items.push_back("separator");
+        else if (info.hSubMenu != NULL)
+            items.push_back(std::string("popup ") + text);
+        else
+            items.push_back("item " + std::string(text) + " " + std::to_string(info.wID));
+    }
+    return items;
+}
+
+// Clicks the middle of a rectangle given in screen coordinates with the left button.
+static void ClickAt(const RECT &rect)
+{
+    int x = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
+    INPUT mouse[3];
+    memset(mouse, 0, sizeof mouse);
+    DWORD flags[3] = {MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 3; i++) {
+        mouse[i].type = INPUT_MOUSE;
+        mouse[i].mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        mouse[i].mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        mouse[i].mi.dwFlags = flags[i];
+    }
+    SendInput(3, mouse, sizeof mouse[0]);
+}
+
+TEST_F(MainWindow, MenuHoldsItsItemsInOrderAndOpensTheJobsWhenClicked)
+{
+    HMENU bar = GetMenu(mainWindow);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ((std::vector<std::string>{"popup &File", "separator", "item &File name FIX 32773", "separator",
+                                        "item &Thumbnails! 32772", "separator", "item &About ... 104", "separator"}),
+              MenuItems(bar));
+    EXPECT_EQ((std::vector<std::string>{"item &Select Directory 32771", "separator", "item E&xit 105"}),
+              MenuItems(GetSubMenu(bar, 0)));
+
+    struct Choice { const char *item; const char *caption; };
+    const Choice choices[] = {{"item &Thumbnails! 32772", "Properties image processing"},
+                              {"item &File name FIX 32773", "File FIX"}};
+    std::vector<std::string> items = MenuItems(bar);
+    for (const Choice &choice : choices) {
+        int index = (int)(std::find(items.begin(), items.end(), choice.item) - items.begin());
+        RECT place;
+        ASSERT_TRUE(GetMenuItemRect(mainWindow, bar, index, &place)) << choice.item;
+        SetForegroundWindow(mainWindow);
+        PumpMessages();
+        BoxWatch watch;
+        watch.Then(Steps([](HWND dialog) { PressNow(dialog, IDCANCEL); }));
+        ClickAt(place);
+        for (int round = 0; round < 500 && watch.seen.empty(); round++) {
+            PumpMessages();
+            Sleep(20);
+        }
+        ASSERT_EQ(1u, watch.seen.size()) << choice.item << " " << Describe(watch.seen);
+        EXPECT_EQ(choice.caption, watch.seen[0].caption);
+        EXPECT_EQ(mainWindow, watch.seen[0].owner);
+    }
 }
 
 TEST_F(MainWindow, AboutOpensFromTheMenuAndClosesWithOkOrEsc)

@@ -1,5 +1,7 @@
 // The image log as the web site uses it: a real MariaDB server, private to this test,
-// loads imagelog.sql through the client in cp1251 and gives back every value byte for byte.
+// loads imagelog.sql into the table and with the client command that the README gives,
+// and gives back every value byte for byte; under the settings that the README warns
+// against, it does not, as the README says.
 #include "gtest_win.h"
 #include "fixture.h"
 #include "boxwatch.h"
@@ -88,10 +90,69 @@ public:
                      " 2>&1", status);
     }
 
+    // Runs a client command as written in the README, on this server: the connection
+    // options go right after the program's name.
+    std::string Documented(const std::string &command, int *status)
+    {
+        std::string program = "mariadb ";
+        if (command.compare(0, program.size(), program) != 0) {
+            *status = -1;
+            return "not a mariadb command: " + command;
+        }
+        return Shell(program + "--no-defaults --socket=" + socketPath + " " + command.substr(program.size()) +
+                     " 2>&1", status);
+    }
+
 private:
     std::string dir;
     std::string socketPath;
 };
+
+// The README's section "Loading imagelog.sql": its CREATE TABLE (the indented block that
+// begins with it) and its client command (the indented line that begins with mariadb).
+struct LoadingDoc {
+    std::string createTable;
+    std::string command;
+};
+
+static LoadingDoc ReadLoadingDoc()
+{
+    LoadingDoc doc;
+    const char *source = getenv("FOTOBATCH_SOURCE_DIR");
+    if (source == NULL)
+        return doc;
+    std::string readme = Shell(std::string("cat '") + source + "/README.md'");
+    size_t start = readme.find("\n## Loading imagelog.sql\n");
+    if (start == std::string::npos)
+        return doc;
+    size_t end = readme.find("\n## ", start + 1);
+    std::string section = readme.substr(start, end == std::string::npos ? end : end - start);
+    bool inTable = false;
+    size_t at = 0;
+    for (size_t next; (next = section.find('\n', at)) != std::string::npos; at = next + 1) {
+        std::string line = section.substr(at, next - at);
+        bool code = line.compare(0, 4, "    ") == 0;
+        std::string text = code ? line.substr(4) : "";
+        if (code && text.compare(0, 22, "CREATE TABLE photo_img") == 0 && doc.createTable.empty())
+            inTable = true;
+        if (inTable && !code)
+            inTable = false;
+        if (inTable)
+            doc.createTable += text + "\n";
+        else if (code && text.compare(0, 8, "mariadb ") == 0 && doc.command.empty())
+            doc.command = text;
+    }
+    return doc;
+}
+
+// The documented command with the log of the given folder in place of imagelog.sql.
+static std::string LoadCommand(const std::string &command, const TestFolder &where)
+{
+    const std::string input = " < imagelog.sql";
+    if (command.size() < input.size() || command.compare(command.size() - input.size(), input.size(), input) != 0)
+        return command;
+    return command.substr(0, command.size() - input.size()) + " < '" + where.Path("imagelog.sql") + "'";
+}
 
 static std::string Hex(const std::string &bytes)
 {
@@ -121,20 +182,27 @@ protected:
     {
         ASSERT_TRUE(running) << server.failure;
         StartProgram();
+        doc = ReadLoadingDoc();
+        ASSERT_NE("", doc.createTable) << "the README gives no CREATE TABLE photo_img";
+        ASSERT_NE("", doc.command) << "the README gives no mariadb command";
         int status = 0;
-        std::string output = server.Client(
-            "-e \"DROP DATABASE IF EXISTS site; CREATE DATABASE site; CREATE TABLE site.photo_img "
-            "(name TEXT, img_name TEXT, commentary TEXT, width TEXT, height TEXT, size TEXT, date TEXT, "
-            "sec_id TEXT, dir TEXT) CHARACTER SET cp1251\"", &status);
+        std::string output = server.Client("-e \"DROP DATABASE IF EXISTS site; CREATE DATABASE site\"", &status);
         ASSERT_EQ(0, status) << output;
+        TestFolder tableFolder;
+        tableFolder.WriteFile("table.sql", doc.createTable);
+        output = server.Client("site <'" + tableFolder.Path("table.sql") + "'", &status);
+        ASSERT_EQ(0, status) << output << doc.createTable;
     }
 
-    // Loads the folder's imagelog.sql into the table.
-    void Load(const TestFolder &where)
+    // Loads the folder's imagelog.sql into the table with the given command, by default
+    // the README's; the client's status and what it said.
+    int Load(const TestFolder &where, std::string command = "", std::string *said = NULL)
     {
         int status = 0;
-        std::string output = server.Client("site <" + where.Path("imagelog.sql"), &status);
-        ASSERT_EQ(0, status) << output;
+        std::string output = server.Documented(LoadCommand(command.empty() ? doc.command : command, where), &status);
+        if (said != NULL)
+            *said = output;
+        return status;
     }
 
     // Every row as nine values in hex, ordered by the bytes of the name.
@@ -161,6 +229,7 @@ protected:
         MakeThumbnails();
     }
 
+    LoadingDoc doc;
     static Server server;
     static bool running;
     static TestFolder *serverFolder;
@@ -178,7 +247,8 @@ static std::string HexRow(const std::vector<std::string> &values)
     return row;
 }
 
-// A Cyrillic name, a quote, backslashes and a two-line commentary come back unchanged.
+// A Cyrillic name, a quote, backslashes, a two-line commentary and a field as long as the
+// dialog takes come back unchanged.
 TEST_F(MariaDb, EveryValueComesBackByteForByte)
 {
     TestFolder folder;
@@ -186,7 +256,7 @@ TEST_F(MariaDb, EveryValueComesBackByteForByte)
     for (const std::string &name : names)
         ASSERT_TRUE(SaveTestImage(folder.Path(name), FIF_JPEG, 320, 240));
     const std::string commentary = "Красная площадь,\r\nsecond line 'quoted' \\n";
-    const std::string secId = "12";
+    const std::string secId(999, (char)0xFF);  // the longest a field takes: 999 letters я
     const std::string dir = "C:\\фото\\2026\\";
     BoxWatch watch;
     watch.Then([&](HWND dialog) {
@@ -197,7 +267,7 @@ TEST_F(MariaDb, EveryValueComesBackByteForByte)
     });
     Run(folder, 150);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    Load(folder);
+    ASSERT_EQ(0, Load(folder));
 
     std::vector<std::string> expected;
     for (const std::string &name : names) {
@@ -230,12 +300,66 @@ TEST_F(MariaDb, TwoHundredImagesWithDefault)
     std::vector<std::string> thumbs = folder.List("thumbnails");
     ASSERT_EQ(200u, thumbs.size());
     EXPECT_EQ((PixelSize{32, 24}), ImageFileSize(folder.Path("thumbnails/" + thumbs[0])));
-    Load(folder);
+    ASSERT_EQ(0, Load(folder));
     std::vector<std::string> rows = Rows();
     ASSERT_EQ(200u, rows.size());
     for (size_t i = 0; i < rows.size(); i++) {
         EXPECT_EQ(expected[i] + "," + expected[i] + "," + Hex("batch") + "," + Hex("64") + "," + Hex("48") + "," +
                       Hex(std::to_string(jpeg.size())) + "," + Hex(dateStamp) + ",,",
                   rows[i]);
+    }
+}
+
+// One log under each setting: the README's command gives back what was typed, the
+// settings that the README warns against give what it says.
+TEST_F(MariaDb, SettingsThatChangeWhatTheLogMeans)
+{
+    TestFolder folder;
+    ASSERT_TRUE(SaveTestImage(folder.Path("a.jpg"), FIF_JPEG, 32, 24));
+    // a two-line commentary; a Cyrillic letter before a backslash; a dir that is plain
+    // text as long as the literal before it holds
+    const std::string commentary = "two\r\nlines";
+    const std::string secId = "ж\\";
+    const std::string dir = " IS NULL,0),(1,2,3,4,5,6,7,8,9);#";
+    BoxWatch watch;
+    watch.Then([&](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, commentary.c_str());
+        SetDlgItemTextA(dialog, IDC_REC_SEC_ID, secId.c_str());
+        SetDlgItemTextA(dialog, IDC_REC_DIR, dir.c_str());
+        PressNow(dialog, IDC_REC_DEFAULT);
+    });
+    Run(folder, 150);
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+
+    const std::string size = std::to_string(folder.ReadFile("a.jpg").size());
+    auto row = [&](const std::string &comment, const std::string &sec, const std::string &where) {
+        return HexRow({"a.jpg", "a.jpg", comment, "32", "24", size, dateStamp, sec, where});
+    };
+    auto changed = [&](const std::string &from, const std::string &to) {
+        std::string command = doc.command;
+        size_t at = command.find(from);
+        return at == std::string::npos ? "" : command.replace(at, from.size(), to);
+    };
+    struct Setting { const char *what; std::string command; bool loads; std::vector<std::string> rows; };
+    const Setting settings[] = {
+        {"the README's command", doc.command, true, {row(commentary, secId, dir)}},
+        {"a utf8mb4 client", changed("cp1251", "utf8mb4"), false, {}},
+        {"a client left to the UTF-8 locale", changed(" --default-character-set=cp1251", ""), false, {}},
+        // the literal of sec_id swallows the quote that opens dir, and dir runs as SQL
+        {"a gbk client", changed("cp1251", "gbk"), true,
+         {HexRow({"1", "2", "3", "4", "5", "6", "7", "8", "9"}), row(commentary, "0", "0")}},
+        {"NO_BACKSLASH_ESCAPES",
+         changed("--binary-mode", "--binary-mode --init-command=\"SET sql_mode=CONCAT(@@sql_mode,',NO_BACKSLASH_ESCAPES')\""),
+         true, {row(commentary, "ж\\\\", dir)}},
+        {"no --binary-mode", changed(" --binary-mode", ""), true, {row("two\nlines", secId, dir)}},
+    };
+    for (const Setting &setting : settings) {
+        ASSERT_NE("", setting.command) << setting.what << ": " << doc.command;
+        int status = 0;
+        std::string output = server.Client("-e \"DELETE FROM site.photo_img\"", &status);
+        ASSERT_EQ(0, status) << output;
+        std::string said;
+        EXPECT_EQ(setting.loads, Load(folder, setting.command, &said) == 0) << setting.what << ": " << said;
+        EXPECT_EQ(setting.rows, Rows()) << setting.what;
     }
 }

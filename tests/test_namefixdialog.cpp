@@ -12,12 +12,6 @@
 #include <algorithm>
 #include <string.h>
 
-static std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return (char)tolower(c); });
-    return text;
-}
-
 // Opens the name-fix dialog from the menu; the steps run inside it and must close it.
 static void OpenNameFix(BoxWatch &watch, std::function<void(HWND)> steps)
 {
@@ -86,8 +80,8 @@ TEST_F(NameFixDialog, OpenChoosesTheDirectoryThatFixWalks)
         shown = ControlText(dialog, IDC_FIX_DIR);
         PressNow(dialog, IDOK);
     });
-    EXPECT_EQ(Lower(folder.winPath), shown);
-    EXPECT_EQ(Lower(folder.winPath), workDir);
+    EXPECT_EQ(folder.winPath, shown);
+    EXPECT_EQ(folder.winPath, workDir);
     EXPECT_EQ(fixed, folder.List());
 }
 

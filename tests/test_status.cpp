@@ -1,13 +1,18 @@
 // The status line: what lands on the main window's top-left pixels must be exactly the
 // 70 blanks and then the text, drawn with the device context's defaults and no format
-// flags, as on a memory device context of the same size.
+// flags, as on a memory device context of the same size; and every caller's text is
+// there while the user can see it.
 #include "gtest_win.h"
+#include "boxwatch.h"
 #include "fixture.h"
+#include "images.h"
 
 #include "app/app.h"
 #include "app/state.h"
+#include "res/resource.h"
 
 #include <string.h>
+#include <algorithm>
 #include <vector>
 
 static const int areaWidth = 380;
@@ -139,4 +144,77 @@ TEST_F(StatusLine, RepaintPutsTheWorkingDirectoryBack)
     InvalidateRect(mainWindow, NULL, TRUE);
     UpdateWindow(mainWindow);
     EXPECT_EQ(0, Differences(Masked(ScreenPixels()), ReferencePixels({workDir})));
+}
+
+// How many pixels of the status line differ from the blanks and the text drawn there:
+// the part of the line that they cover, whatever had been drawn before.
+static int StatusDifferences(const std::string &text)
+{
+    std::vector<DWORD> screen = Masked(ScreenPixels());
+    std::vector<DWORD> drawn = ReferencePixels({blanks, text});
+    HDC dc = GetDC(mainWindow);
+    RECT textRect = {0, 0, 0, 0}, blankRect = {0, 0, 0, 0};
+    DrawTextA(dc, text.c_str(), (int)text.size(), &textRect, DT_CALCRECT);
+    DrawTextA(dc, blanks.c_str(), (int)blanks.size(), &blankRect, DT_CALCRECT);
+    ReleaseDC(mainWindow, dc);
+    int width = (std::min)(areaWidth, (int)(std::max)(textRect.right, blankRect.right));
+    int height = (std::min)(areaHeight, (int)(std::max)(textRect.bottom, blankRect.bottom));
+    int count = 0;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            count += screen[y * areaWidth + x] != drawn[y * areaWidth + x];
+    return count;
+}
+
+// Each caller's text, looked at while it is on the screen: in the chooser, the job
+// dialog and the name-fix dialog as they open, at the description dialogs of a job
+// (its start, then the first image's name), after the job, and after the name fix.
+TEST_F(StatusLine, EveryCallerShowsItsText)
+{
+    TestFolder photos, names;
+    ASSERT_TRUE(SaveTestImage(photos.Path(u8"Фото 1.jpg"), FIF_JPEG, 64, 48));
+    ASSERT_TRUE(SaveTestImage(photos.Path(u8"Фото 2.jpg"), FIF_JPEG, 64, 48));
+    names.WriteFile(u8"Ёлка & Co.txt", "");
+    std::vector<std::string> shown;    // the texts expected, in the order they are looked at
+    std::vector<int> differences;
+    auto look = [&](const std::string &text) {
+        shown.push_back(text);
+        differences.push_back(StatusDifferences(text));
+    };
+    BoxWatch watch;
+    watch.Then(Steps([&](HWND chooser) {
+        look("Выбор Папки");
+        PressNow(chooser, IDC_CANCEL_BUTTON);
+    }));
+    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
+
+    TextCopy(workDir, sizeof workDir, photos.winPath.c_str());
+    watch.Then(Steps([&](HWND jobDialog) {
+        look("Установки обработки");
+        PressNow(jobDialog, IDC_RUN);
+    }));
+    watch.Then(Steps([&](HWND description) {
+        look("Создание файла imagelog.sql и папки thumbnails");
+        PressNow(description, IDOK);
+    }));
+    watch.Then(Steps([&](HWND description) {
+        look(photos.SearchOrder("*.jpg")[0]);
+        PressNow(description, IDOK);
+    }));
+    SendMessageA(mainWindow, WM_COMMAND, IDM_THUMBNAILS, 0);
+    look("Запись файла imagelog.sql");
+
+    TextCopy(workDir, sizeof workDir, names.winPath.c_str());
+    std::string lastFound = names.SearchOrder("*.*").back();
+    watch.Then(Steps([&](HWND nameFix) {
+        look("Фиксим Файлы");
+        PressNow(nameFix, IDOK);
+    }));
+    SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
+    look(lastFound);
+
+    EXPECT_EQ(Utf8ToAnsi(u8"Ёлка & Co.txt"), lastFound) << "the walk's last entry";
+    EXPECT_EQ(7u, shown.size()) << Describe(watch.seen);
+    for (size_t i = 0; i < shown.size(); i++)
+        EXPECT_EQ(0, differences[i]) << AnsiToUtf8(shown[i]);
 }

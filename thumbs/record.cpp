@@ -1,4 +1,5 @@
 #include "thumbs.h"
+#include "orientation.h"
 #include "../app/app.h"
 #include "../app/state.h"
 #include "../res/resource.h"
@@ -72,14 +73,17 @@ static void SetNumberField(char *field, unsigned long long value)
 }
 
 // The six values known of the current image. The size takes both halves of the find
-// record, so files of 2 GiB and more keep their true size.
+// record, so files of 2 GiB and more keep their true size; width and height are the
+// photo's as it is seen, turned as its Exif orientation says.
 static void FillRecordFromEntry(void)
 {
     unsigned long long size = ((unsigned long long)WFD.nFileSizeHigh << 32) | WFD.nFileSizeLow;
     TextCopy(PhotoRecord.name, FIELD_CAP, WFD.cFileName);
     TextCopy(PhotoRecord.img_name, FIELD_CAP, WFD.cFileName);
-    SetNumberField(PhotoRecord.width, FreeImage_GetWidth(dib));
-    SetNumberField(PhotoRecord.height, FreeImage_GetHeight(dib));
+    DWORD width = FreeImage_GetWidth(dib), height = FreeImage_GetHeight(dib);
+    DisplayedSize(dib, &width, &height);
+    SetNumberField(PhotoRecord.width, width);
+    SetNumberField(PhotoRecord.height, height);
     SetNumberField(PhotoRecord.size, size);
     TextCopy(PhotoRecord.date, FIELD_CAP, dateStamp);
 }

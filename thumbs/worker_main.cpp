@@ -4,25 +4,26 @@
 // hangs or exhausts the image library costs only this process and that one image.
 #include "thumbs.h"
 #include "workerproto.h"
+#include "orientation.h"
+#include "workerpool.h"
+#include "imagesize.h"
 #include "../app/state.h"
 
+#include <stdlib.h>
 #include <string.h>
 #ifdef __WINE__
 #include <malloc.h>
-#include <sys/stat.h>
+#include <sys/resource.h>
 #endif
 
 static HANDLE answerPipe;
 static DWORD currentId;
 static int currentPhase;
-static int muted;  // while the header is probed, the library's reports are not the user's business
 
 // Passes every report of the image library on to the job at once, so that even the
 // reports made just before a crash reach the user.
 static void ReportMessage(FREE_IMAGE_FORMAT format, const char *message)
 {
-    if (muted)
-        return;
     WorkerMessageHead head = {currentPhase, (int)format};
     SendWorkerFrame(answerPipe, WORKER_FRAME_MESSAGE, currentId, &head, sizeof head,
                     message, message != NULL ? (DWORD)strlen(message) : 0);
@@ -34,49 +35,6 @@ static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS *exception)
     (void)exception;
     TerminateProcess(GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
-}
-
-// Named pipes, devices and sockets are never images, and opening one may block forever.
-static int IsSpecialFile(const char *path)
-{
-#ifdef __WINE__
-    char unixPath[WORKER_PATH_CAP * 2];
-    struct stat info;
-    if (!ImageLibraryPath(path, unixPath, sizeof unixPath) || stat(unixPath, &info) != 0)
-        return 0;
-    return S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISSOCK(info.st_mode);
-#else
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE) != 0;
-#endif
-}
-
-// The format GenericLoader will choose for the file, found the same way.
-static FREE_IMAGE_FORMAT LoaderFormat(const char *path)
-{
-    char unixPath[WORKER_PATH_CAP * 2];
-    if (!ImageLibraryPath(path, unixPath, sizeof unixPath))
-        return FIF_UNKNOWN;
-    return ImageFileFormat(unixPath);
-}
-
-// Reads only the header and tells whether the image declares more pixels than allowed.
-// A header that cannot be read says nothing; the real load then reports what it finds.
-static int DeclaresTooManyPixels(const char *path, FREE_IMAGE_FORMAT format, unsigned long long maxPixels)
-{
-    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsNoPixels(format))
-        return 0;
-    char unixPath[WORKER_PATH_CAP * 2];
-    if (!ImageLibraryPath(path, unixPath, sizeof unixPath))
-        return 0;
-    muted = 1;
-    FIBITMAP *header = FreeImage_Load(format, unixPath, FIF_LOAD_NOPIXELS);
-    muted = 0;
-    if (header == NULL)
-        return 0;
-    unsigned long long pixels = (unsigned long long)FreeImage_GetWidth(header) * FreeImage_GetHeight(header);
-    FreeImage_Unload(header);
-    return pixels > maxPixels;
 }
 
 // The number in a comment the JPEG decoder leaves when it scaled on load, or 0.
@@ -141,10 +99,8 @@ static void DecodeImage(const WorkerRequest *request, WorkerResultHead *result, 
 {
     memset(result, 0, sizeof *result);
     *made = NULL;
-    if (IsSpecialFile(request->path))
-        return;
-    FREE_IMAGE_FORMAT format = LoaderFormat(request->path);
-    if (DeclaresTooManyPixels(request->path, format, request->maxPixels))
+    FREE_IMAGE_FORMAT format = CheckedImageFormat(request->path, request->maxPixels, ReportMessage);
+    if (format == FIF_UNKNOWN)
         return;
     int scaled = format == FIF_JPEG && request->thumbSize > 0 && request->thumbSize <= 65535;
     int flags = scaled ? (int)((unsigned)request->thumbSize << 16) : 0;
@@ -169,6 +125,8 @@ static void DecodeImage(const WorkerRequest *request, WorkerResultHead *result, 
         *made = ScaledJpegThumbnail(image, originalWidth, originalHeight, request->thumbSize);
     else
         *made = FreeImage_MakeThumbnail(image, request->thumbSize, TRUE);
+    *made = TurnUpright(*made, ImageOrientation(image));
+    DisplayedSize(image, &result->width, &result->height);
     FreeImage_Unload(image);
 }
 
@@ -195,8 +153,36 @@ static int AnswerRequest(const WorkerRequest *request)
     return sent;
 }
 
-int main(void)
+// Puts this process under its memory ceiling, which the system enforces: an allocation
+// past it fails, so an image that needs more costs its entry only. Under Winelib that is
+// RLIMIT_DATA, which counts every private writable mapping (heap, Wine's committed memory)
+// but not the address space Wine reserves at start (some 1.7 GB, which rules out
+// RLIMIT_AS). On Windows a job object with a per-process limit holds the worker alone.
+static void LimitMemory(unsigned long long bytes)
 {
+#ifdef __WINE__
+    struct rlimit limit;
+    limit.rlim_cur = bytes;
+    limit.rlim_max = bytes;
+    setrlimit(RLIMIT_DATA, &limit);
+#else
+    HANDLE job = CreateJobObjectA(NULL, NULL);
+    if (job == NULL)
+        return;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limit;
+    memset(&limit, 0, sizeof limit);
+    limit.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+    limit.ProcessMemoryLimit = (SIZE_T)bytes;
+    if (SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limit, sizeof limit))
+        AssignProcessToJobObject(job, GetCurrentProcess());
+#endif
+}
+
+int main(int argc, char **argv)
+{
+    // the ceiling in megabytes is the one argument; a worker started without it keeps the default
+    unsigned long megabytes = argc > 1 ? strtoul(argv[1], NULL, 10) : 0;
+    LimitMemory((unsigned long long)(megabytes > 0 ? megabytes : WORKER_MEMORY_MB) * 1024 * 1024);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(EndOnCrash);
 #ifdef __WINE__

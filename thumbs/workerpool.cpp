@@ -1,6 +1,8 @@
 #include "workerpool.h"
 #include "workerproto.h"
 #include "thumbs.h"
+#include "orientation.h"
+#include "imagesize.h"
 #include "../app/state.h"
 
 #include <string.h>
@@ -43,6 +45,7 @@ struct PoolWorker {
 char workerProgram[MAX_PATH] = "";
 unsigned long long workerMaxPixels = WORKER_MAX_PIXELS;
 DWORD workerWatchdogMs = WORKER_WATCHDOG_MS;
+DWORD workerMemoryMb = WORKER_MEMORY_MB;
 
 // Shared with the reader threads, under poolLock.
 static CRITICAL_SECTION poolLock;
@@ -174,8 +177,9 @@ static int StartWorker(int slot)
     char program[MAX_PATH];
     if (!FindWorkerProgram(program, sizeof program))
         return 0;
-    char commandLine[MAX_PATH + 3] = "\"";
-    if (!TextAppend(commandLine, sizeof commandLine, program) || !TextAppend(commandLine, sizeof commandLine, "\""))
+    char commandLine[MAX_PATH + 16] = "\"";
+    if (!TextAppend(commandLine, sizeof commandLine, program) || !TextAppend(commandLine, sizeof commandLine, "\" ")
+        || !TextAppendUnsigned(commandLine, sizeof commandLine, workerMemoryMb))
         return 0;
     HANDLE requestRead, requestWrite, answerRead, answerWrite;
     if (!MakeWorkerPipe(&requestRead, &requestWrite, 1))
@@ -519,13 +523,22 @@ static FIBITMAP *TakeResult(PoolEntry *entry)
     return image;
 }
 
+// Loads in the job's own process when no worker can be started, with the same checks
+// before decoding that a worker makes.
+static FIBITMAP *LoadInProcess(const char *fileName)
+{
+    if (CheckedImageFormat(fileName, workerMaxPixels, ImageLibraryMessage) == FIF_UNKNOWN)
+        return NULL;
+    return GenericLoader(fileName, 0);
+}
+
 FIBITMAP *WorkerPoolLoad(const char *fileName)
 {
     ForgetPending();
     if (!poolRunning)
         BeginPool();
     if (poolInProcess)
-        return GenericLoader(fileName, 0);
+        return LoadInProcess(fileName);
     LookAhead();
     if (entryCount == 0 || strcmp(entries[0].name, fileName) != 0) {
         // the directory changed between the two listings: no more guessing ahead
@@ -538,7 +551,7 @@ FIBITMAP *WorkerPoolLoad(const char *fileName)
         DropEntries();
         CloseAheadSearch();
         poolInProcess = 1;
-        return GenericLoader(fileName, 0);
+        return LoadInProcess(fileName);
     }
     EnterCriticalSection(&poolLock);
     PoolEntry entry = entries[0];
@@ -568,7 +581,7 @@ FIBITMAP *WorkerPoolLoad(const char *fileName)
 FIBITMAP *WorkerPoolThumbnail(FIBITMAP *image, int size, BOOL convert)
 {
     if (image == NULL || image != pendingImage)
-        return FreeImage_MakeThumbnail(image, size, convert);
+        return TurnUpright(FreeImage_MakeThumbnail(image, size, convert), ImageOrientation(image));
     ReplayMessages(pendingMessages, pendingMessagesLength, WORKER_PHASE_THUMBNAIL);
     FIBITMAP *made = pendingThumb;
     pendingThumb = NULL;

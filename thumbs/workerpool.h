@@ -13,6 +13,9 @@
 #define WORKER_MAX_PIXELS 256000000ull
 // A worker that spends longer than this on one image is ended.
 #define WORKER_WATCHDOG_MS 60000
+// The memory a worker may hold, enforced by the system: an image that needs more fails to
+// load. A 256-megapixel image of 32 bits per pixel (1 GB) and its thumbnail fit.
+#define WORKER_MEMORY_MB 1536
 
 // Stands in for GenericLoader (fileName, 0) on the job's thread. Shows the library's
 // reports of the load, then returns an image that carries the source's width and height
@@ -24,11 +27,13 @@ FIBITMAP *WorkerPoolThumbnail(FIBITMAP *image, int size, BOOL convert);
 // Ends the workers and drops the work done ahead; the job calls it when it ends.
 void WorkerPoolEnd(void);
 
-// Settings for the tests: the worker program (empty: beside this program), the limits,
+// Settings for the tests: the worker program (empty: beside this program; it is started
+// with the memory ceiling in megabytes as its one argument), the limits,
 // and how many worker processes were started since the pool began (replacements too).
 extern char workerProgram[MAX_PATH];
 extern unsigned long long workerMaxPixels;
 extern DWORD workerWatchdogMs;
+extern DWORD workerMemoryMb;
 int WorkerPoolStarted(void);
 
 #endif

@@ -22,4 +22,13 @@ PixelSize ImageFileSize(const std::string &unixPath);
 FREE_IMAGE_FORMAT ImageFileFormat(const std::string &unixPath);
 std::ostream &operator<<(std::ostream &out, const PixelSize &size);
 
+// A JPEG of the picture whose first segment is an Exif block with two entries in its first
+// IFD: Make, then Orientation with the given TIFF type, count and value (SHORT, 1 and 1 to
+// 8 for a well-formed one), in Motorola or Intel byte order.
+std::string OrientedJpeg(FIBITMAP *picture, unsigned type, unsigned count, unsigned value, bool bigEndian);
+// The whole APP1 segment of a JPEG (marker, length, payload), empty when it has none; and
+// the JPEG without it.
+std::string JpegApp1(const std::string &jpeg);
+std::string WithoutApp1(const std::string &jpeg);
+
 #endif

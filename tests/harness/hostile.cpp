@@ -1,0 +1,267 @@
+#include <math.h>
+
+#include "hostile.h"
+
+void Put(std::string &bytes, unsigned value, int count, bool bigEndian)
+{
+    for (int i = 0; i < count; i++) {
+        int shift = bigEndian ? 8 * (count - 1 - i) : 8 * i;
+        bytes.push_back((char)((value >> shift) & 0xFF));
+    }
+}
+
+FIBITMAP *Picture(int width, int height, int bpp)
+{
+    FIBITMAP *picture = FreeImage_Allocate(width, height, bpp);
+    int bytes = bpp / 8;
+    for (int y = 0; y < height; y++) {
+        BYTE *line = FreeImage_GetScanLine(picture, y);
+        for (int x = 0; x < width; x++) {
+            line[bytes * x + 0] = (BYTE)(x * 255 / width);
+            line[bytes * x + 1] = (BYTE)(y * 255 / height);
+            line[bytes * x + 2] = (BYTE)(128 + 100 * sin(x / 37.0) * cos(y / 23.0));
+            if (bytes == 4)
+                line[bytes * x + 3] = (BYTE)(x % 256);
+        }
+    }
+    return picture;
+}
+
+std::string Encode(FIBITMAP *picture, FREE_IMAGE_FORMAT format, int flags)
+{
+    FIMEMORY *memory = FreeImage_OpenMemory();
+    FreeImage_SaveToMemory(format, picture, memory, flags);
+    BYTE *data = NULL;
+    DWORD length = 0;
+    FreeImage_AcquireMemory(memory, &data, &length);
+    std::string bytes((const char *)data, length);
+    FreeImage_CloseMemory(memory);
+    return bytes;
+}
+
+std::string Jpeg(int width, int height)
+{
+    FIBITMAP *picture = Picture(width, height);
+    std::string bytes = Encode(picture, FIF_JPEG, 90);
+    FreeImage_Unload(picture);
+    return bytes;
+}
+
+std::string ProgressiveJpeg(int width, int height)
+{
+    FIBITMAP *picture = Picture(width, height);
+    std::string bytes = Encode(picture, FIF_JPEG, 90 | JPEG_PROGRESSIVE);
+    FreeImage_Unload(picture);
+    return bytes;
+}
+
+std::string JpegSegment(unsigned char marker, const std::string &payload)
+{
+    std::string segment("\xFF", 1);
+    segment.push_back((char)marker);
+    Put(segment, (unsigned)payload.size() + 2, 2, true);
+    return segment + payload;
+}
+
+std::string AfterSoi(const std::string &jpeg, const std::string &inserted)
+{
+    return jpeg.substr(0, 2) + inserted + jpeg.substr(2);
+}
+
+std::string WithFrameSize(const std::string &jpeg, unsigned width, unsigned height)
+{
+    // the library's JPEGs hold no 0xFF in the segments before the frame but markers
+    size_t at = 2;
+    while (at + 4 < jpeg.size() && (unsigned char)jpeg[at + 1] != 0xC0 && (unsigned char)jpeg[at + 1] != 0xC2)
+        at += 2 + (((unsigned char)jpeg[at + 2] << 8) | (unsigned char)jpeg[at + 3]);
+    std::string patched = jpeg;
+    std::string size;
+    Put(size, height, 2, true);
+    Put(size, width, 2, true);
+    patched.replace(at + 5, 4, size);
+    return patched;
+}
+
+std::string SgiBomb(unsigned width, unsigned height)
+{
+    std::string sgi;
+    Put(sgi, 474, 2, true);
+    sgi += std::string("\x00\x01", 2);  // verbatim, one byte per channel
+    Put(sgi, 2, 2, true);               // dimensions
+    Put(sgi, width, 2, true);
+    Put(sgi, height, 2, true);
+    Put(sgi, 1, 2, true);               // channels
+    Put(sgi, 0, 4, true);
+    Put(sgi, 255, 4, true);
+    return sgi + std::string(512 - sgi.size(), '\0');
+}
+
+std::string GifBomb(unsigned screenWidth, unsigned screenHeight, unsigned frameWidth, unsigned frameHeight)
+{
+    std::string gif = "GIF89a";
+    Put(gif, screenWidth, 2, false);
+    Put(gif, screenHeight, 2, false);
+    gif += std::string("\x80\x00\x00", 3);  // a global table of two colours
+    gif += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
+    gif += std::string("\x21\xF9\x04\x00\x00\x00\x00\x00", 8);  // graphic control
+    gif += "\x2C";
+    Put(gif, 0, 4, false);
+    Put(gif, frameWidth, 2, false);
+    Put(gif, frameHeight, 2, false);
+    gif += std::string("\x00\x02\x02\x44\x01\x00\x3B", 7);
+    return gif;
+}
+
+// WBMP's multi-byte integers: 7 bits a byte, most significant first.
+static void PutWbmpNumber(std::string &bytes, unsigned long long value)
+{
+    std::string groups;
+    do {
+        groups.insert(groups.begin(), (char)(value & 0x7F));
+        value >>= 7;
+    } while (value != 0);
+    for (size_t i = 0; i + 1 < groups.size(); i++)
+        groups[i] = (char)(groups[i] | 0x80);
+    bytes += groups;
+}
+
+std::string WbmpBomb(unsigned long long width, unsigned long long height)
+{
+    std::string wbmp("\x00\x00", 2);
+    PutWbmpNumber(wbmp, width);
+    PutWbmpNumber(wbmp, height);
+    return wbmp + std::string(64, '\x55');
+}
+
+std::string DdsBomb(unsigned width, unsigned height)
+{
+    std::string dds = "DDS ";
+    Put(dds, 124, 4, false);
+    Put(dds, 0x1007, 4, false);  // caps, height, width, pixel format
+    Put(dds, height, 4, false);
+    Put(dds, width, 4, false);
+    dds += std::string(128 - dds.size(), '\0');
+    // the pixel format: 32 bytes, uncompressed 32-bit RGBA
+    std::string format;
+    Put(format, 32, 4, false);
+    Put(format, 0x41, 4, false);
+    Put(format, 0, 4, false);
+    Put(format, 32, 4, false);
+    Put(format, 0x00FF0000, 4, false);
+    Put(format, 0x0000FF00, 4, false);
+    Put(format, 0x000000FF, 4, false);
+    Put(format, 0xFF000000, 4, false);
+    dds.replace(76, format.size(), format);
+    return dds + std::string(64, '\x55');
+}
+
+std::string IcoBomb(unsigned width, unsigned height, bool png)
+{
+    std::string ico;
+    Put(ico, 0, 2, false);
+    Put(ico, 1, 2, false);
+    Put(ico, 1, 2, false);
+    ico += std::string("\x10\x10\x00\x00", 4);  // the directory says 16 x 16
+    Put(ico, 1, 2, false);
+    Put(ico, 32, 2, false);
+    Put(ico, 128, 4, false);
+    Put(ico, 22, 4, false);
+    if (png) {
+        ico += std::string("\x89PNG\r\n\x1A\n", 8);
+        Put(ico, 13, 4, true);
+        ico += "IHDR";
+        Put(ico, width, 4, true);
+        Put(ico, height, 4, true);
+        ico += std::string("\x08\x06\x00\x00\x00", 5);
+    } else {
+        Put(ico, 40, 4, false);
+        Put(ico, width, 4, false);
+        Put(ico, height * 2, 4, false);
+        Put(ico, 1, 2, false);
+        Put(ico, 32, 2, false);
+        ico += std::string(24, '\0');
+    }
+    return ico + std::string(128, '\x55');
+}
+
+std::string PcxBomb(unsigned width, unsigned height)
+{
+    std::string pcx("\x0A\x05\x01\x08", 4);
+    Put(pcx, 0, 2, false);
+    Put(pcx, 0, 2, false);
+    Put(pcx, width - 1, 2, false);
+    Put(pcx, height - 1, 2, false);
+    Put(pcx, 72, 2, false);
+    Put(pcx, 72, 2, false);
+    pcx += std::string(48 + 1, '\0');
+    pcx += '\x03';                       // planes
+    Put(pcx, (width + 1) & ~1u, 2, false);
+    Put(pcx, 1, 2, false);
+    return pcx + std::string(128 - pcx.size() + 64, '\0');
+}
+
+std::string TgaBomb(unsigned width, unsigned height)
+{
+    std::string tga("\x00\x00\x02", 3);  // uncompressed true colour
+    tga += std::string(9, '\0');
+    Put(tga, width, 2, false);
+    Put(tga, height, 2, false);
+    tga += std::string("\x18\x20", 2);
+    return tga + std::string(64, '\x55');
+}
+
+std::string PsdBomb(unsigned width, unsigned height)
+{
+    std::string psd = "8BPS";
+    Put(psd, 1, 2, true);
+    psd += std::string(6, '\0');
+    Put(psd, 3, 2, true);
+    Put(psd, height, 4, true);
+    Put(psd, width, 4, true);
+    Put(psd, 8, 2, true);
+    Put(psd, 3, 2, true);
+    Put(psd, 0, 4, true);
+    Put(psd, 0, 4, true);
+    Put(psd, 0, 4, true);
+    Put(psd, 0, 2, true);  // raw
+    return psd + std::string(64, '\x55');
+}
+
+std::string BmpBomb(unsigned width, unsigned height)
+{
+    std::string bmp = "BM";
+    Put(bmp, 70, 4, false);
+    Put(bmp, 0, 4, false);
+    Put(bmp, 54, 4, false);
+    Put(bmp, 40, 4, false);
+    Put(bmp, width, 4, false);
+    Put(bmp, height, 4, false);
+    Put(bmp, 1, 2, false);
+    Put(bmp, 24, 2, false);
+    for (int i = 0; i < 6; i++)
+        Put(bmp, 0, 4, false);
+    return bmp + std::string(16, '\x55');
+}
+
+std::string RunawayRlePsd()
+{
+    std::string psd = "8BPS";
+    Put(psd, 1, 2, true);
+    psd += std::string(6, '\0');
+    Put(psd, 3, 2, true);   // channels
+    Put(psd, 4, 4, true);   // height
+    Put(psd, 4, 4, true);   // width
+    Put(psd, 8, 2, true);   // depth
+    Put(psd, 3, 2, true);   // RGB
+    Put(psd, 0, 4, true);   // colour mode data
+    Put(psd, 0, 4, true);   // image resources
+    Put(psd, 0, 4, true);   // layers and masks
+    Put(psd, 1, 2, true);   // RLE
+    for (int row = 0; row < 12; row++)
+        Put(psd, 2, 2, true);
+    for (int row = 0; row < 12; row++)
+        psd += std::string("\x7F\x00", 2);
+    while (psd.size() < 328)
+        psd.push_back('\x7F');
+    return psd;
+}
