@@ -1,8 +1,8 @@
 // Makes the mixed folder that both builds are run over: JPEGs of every kind a camera or
-// an editor writes (baseline, progressive, CMYK, grey, cut short), PNGs in RGB, RGBA and
-// with a palette, BMP, GIF and TIFF, a Cyrillic name with blanks and brackets, and a file
-// that is no image. A native Linux program: FreeImage, and libjpeg for the CMYK JPEG
-// that FreeImage cannot write.
+// an editor writes (baseline, progressive, CMYK, grey, turned by Exif, cut short), PNGs
+// in RGB, RGBA and with a palette, BMP, GIF and TIFF, a Cyrillic name with blanks and
+// brackets, and a file that is no image. A native Linux program: FreeImage, and libjpeg
+// for the CMYK JPEG that FreeImage cannot write.
 // Usage: makecorpus DIR
 #include <FreeImage.h>
 #include <jpeglib.h>
@@ -75,6 +75,30 @@ static bool SaveCmykJpeg(const std::string &path, int width, int height)
     return std::fclose(file) == 0;
 }
 
+// A JPEG whose Exif orientation (6) says the camera was turned: the picture is to be
+// shown turned a quarter clockwise. The Exif segment goes after the JFIF one.
+static bool SaveTurnedJpeg(const std::string &path)
+{
+    if (!Save(FIF_JPEG, Picture(600, 400, false), path, 90))
+        return false;
+    FILE *in = std::fopen(path.c_str(), "rb");
+    std::vector<unsigned char> bytes(1 << 20);
+    size_t size = std::fread(bytes.data(), 1, bytes.size(), in);
+    std::fclose(in);
+    static const unsigned char exif[] = {
+        0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0,           // APP1, 34 bytes
+        'I', 'I', 0x2A, 0x00, 0x08, 0x00, 0x00, 0x00,                // TIFF header, IFD at 8
+        0x01, 0x00,                                                  // one entry:
+        0x12, 0x01, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00,  // Orientation 6
+        0x00, 0x00, 0x00, 0x00};                                     // no next IFD
+    size_t jfifEnd = 4 + (bytes[4] << 8 | bytes[5]);
+    FILE *out = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, jfifEnd, out);
+    std::fwrite(exif, 1, sizeof exif, out);
+    std::fwrite(bytes.data() + jfifEnd, 1, size - jfifEnd, out);
+    return std::fclose(out) == 0;
+}
+
 // The first part of a good JPEG, as an interrupted copy leaves it.
 static bool SaveCutJpeg(const std::string &dir, const std::string &name)
 {
@@ -112,6 +136,7 @@ int main(int argc, char **argv)
                 SaveCmykJpeg(dir + "/cmyk.jpg", 400, 300) &&
                 Save(FIF_JPEG, Picture(1024, 768, false), dir + "/Фото отпуска (1).jpg", 95) &&
                 SaveCutJpeg(dir, "cut-short.jpg") &&
+                SaveTurnedJpeg(dir + "/turned.jpg") &&
                 Save(FIF_PNG, Picture(333, 222, false), dir + "/rgb.png") &&
                 Save(FIF_PNG, Picture(256, 256, true), dir + "/rgba.png") &&
                 Save(FIF_PNG, palette, dir + "/palette.png") &&

@@ -43,7 +43,7 @@ utf8() { iconv -f CP1251 -t UTF-8 "$@"; }
 
 # every image of the folder, the cut-short JPEG included, has its thumbnail
 thumbs=$(ls "$work/winelib/thumbnails" | wc -l)
-[ "$thumbs" = 12 ] || fail "the Winelib job made $thumbs thumbnails, not 12"
+[ "$thumbs" = 13 ] || fail "the Winelib job made $thumbs thumbnails, not 13"
 
 grep -av '^main window | ' "$work/pe32-boxes.txt" >"$work/pe32-job-boxes.txt"
 cmp -s "$work/winelib-boxes.txt" "$work/pe32-job-boxes.txt" || {
@@ -54,7 +54,7 @@ grep -aqx 'main window | Fotobatch' "$work/pe32-boxes.txt" ||
 undated() { sed "s/'[0-9]\{4\}-[0-9]\{1,2\}-[0-9]\{1,2\} [0-9]\{1,2\}:[0-9]\{1,2\}:[0-9]\{1,2\}'/'DATE'/g" "$1"; }
 undated "$work/winelib/imagelog.sql" >"$work/winelib.sql"
 undated "$work/pe32/imagelog.sql" >"$work/pe32.sql"
-[ "$(wc -l <"$work/winelib.sql")" = 12 ] || fail "imagelog.sql has not 12 rows"
+[ "$(wc -l <"$work/winelib.sql")" = 13 ] || fail "imagelog.sql has not 13 rows"
 cmp -s "$work/winelib.sql" "$work/pe32.sql" || {
     fail "imagelog.sql differs"; diff "$work/winelib.sql" "$work/pe32.sql" | utf8; }
 
