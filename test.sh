@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds Fotobatch and runs every test under a virtual X display (xvfb-run), then the
-# Windows cross build. Ends with one summary line; exits non-zero on any failure.
+# Builds Fotobatch and runs every test under a virtual X display (xvfb-run): the Winelib
+# tests, the Windows cross build, the Windows release under 32-bit Wine and the Linux
+# install. Ends with one summary line; exits non-zero on any failure.
 set -eu
 cd "$(dirname "$0")"
 tools/setup.sh test
