@@ -1,5 +1,4 @@
-// The application shell: start-up, main window, status line and the small services that
-// both jobs share.
+// The application shell: start-up, the main window and the About box.
 #ifndef FOTOBATCH_APP_H
 #define FOTOBATCH_APP_H
 
@@ -10,14 +9,6 @@ int CreateMainWindow(HINSTANCE instance, int showCommand);
 int StartMainWindow(HINSTANCE instance, int showCommand);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-int ShowStatus(const char *text);
-
-int EnterWorkDir(void);
-#ifdef __WINE__
-int UnixFileName(const char *name, char *path, size_t cap);
-#endif
-int RunJob(int (*job)(void));
 void LoadWindowStrings(HINSTANCE instance);
 
 #endif

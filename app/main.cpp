@@ -1,9 +1,11 @@
 #include "app.h"
-#include "state.h"
+#include "../base/state.h"
 #include "../res/resource.h"
+#include "../decode/decoder.h"
 
 // Start-up: date stamp, strings, window class, FreeImage's message hook, the main window,
-// then the message loop with the accelerators until the window is destroyed.
+// then the message loop with the accelerators until the window is destroyed; the
+// decoding workers end with the program.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
     (void)previous;
@@ -18,5 +20,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
             DispatchMessageA(&message);
         }
     }
+    DecoderShutdown();
     return (int)message.wParam;
 }

@@ -1,9 +1,11 @@
 #include "app.h"
-#include "state.h"
+#include "../base/state.h"
 #include "../res/resource.h"
 #include "../chooser/chooser.h"
 #include "../thumbs/thumbs.h"
 #include "../namefix/namefix.h"
+#include "../decode/decoder.h"
+#include "../decode/decodeimage.h"
 
 #include <string.h>
 
@@ -108,12 +110,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 // Everything start-up does before the message loop: the run's date stamp, the strings, the
-// window class, FreeImage's message hook and the main window. 0 when there is no window.
+// window class, FreeImage's message hook, the decoding workers (started in the background,
+// so that they are ready by the first Run!) and the main window. 0 when there is no window.
 int StartMainWindow(HINSTANCE instance, int showCommand)
 {
     BuildDateStamp();
     LoadWindowStrings(instance);
     RegisterMainClass(instance);
-    FreeImage_SetOutputMessage(ImageLibraryMessage);
+    RouteImageLibraryMessages(ImageLibraryMessage);
+    DecoderStartWorkers();
     return CreateMainWindow(instance, showCommand);
 }

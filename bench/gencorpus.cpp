@@ -1,6 +1,9 @@
 // Makes the benchmark's photo-like JPEGs: smooth gradients, soft shapes and sensor-like
 // noise, from a fixed seed, so that every run times the same files.
-// Usage: gencorpus DIR COUNT WIDTH HEIGHT SEED
+// Usage: gencorpus DIR COUNT WIDTH HEIGHT SEED [MAX_WIDTH PROGRESSIVE_EVERY]
+// With MAX_WIDTH each picture's longer side is drawn from WIDTH..MAX_WIDTH, at 4:3, every
+// third one upright; every PROGRESSIVE_EVERY-th file is progressive, as cameras' web
+// exports often are.
 #include <FreeImage.h>
 #include <math.h>
 #include <stdio.h>
@@ -20,14 +23,29 @@ struct Shape { double x, y, radius, r, g, b, softness; };
 
 int main(int argc, char **argv)
 {
-    if (argc != 6) {
-        fprintf(stderr, "usage: gencorpus DIR COUNT WIDTH HEIGHT SEED\n");
+    if (argc != 6 && argc != 8) {
+        fprintf(stderr, "usage: gencorpus DIR COUNT WIDTH HEIGHT SEED [MAX_WIDTH PROGRESSIVE_EVERY]\n");
         return 2;
     }
     std::string dir = argv[1];
-    int count = atoi(argv[2]), width = atoi(argv[3]), height = atoi(argv[4]);
+    int count = atoi(argv[2]), fixedWidth = atoi(argv[3]), fixedHeight = atoi(argv[4]);
     state = strtoull(argv[5], NULL, 10);
+    int maxWidth = argc == 8 ? atoi(argv[6]) : 0;
+    int progressiveEvery = argc == 8 ? atoi(argv[7]) : 0;
     for (int n = 0; n < count; n++) {
+        int width = fixedWidth, height = fixedHeight;
+        if (maxWidth > 0) {
+            int side = fixedWidth + (int)(NextRandom() % (unsigned)(maxWidth - fixedWidth + 1));
+            width = side;
+            height = side * 3 / 4;
+            if (n % 3 == 2) {
+                width = height;
+                height = side;
+            }
+        }
+        int flags = 90;
+        if (progressiveEvery > 0 && n % progressiveEvery == progressiveEvery - 1)
+            flags |= JPEG_PROGRESSIVE;
         FIBITMAP *picture = FreeImage_Allocate(width, height, 24);
         double top[3] = {Uniform() * 255, Uniform() * 255, Uniform() * 255};
         double bottom[3] = {Uniform() * 255, Uniform() * 255, Uniform() * 255};
@@ -59,7 +77,7 @@ int main(int argc, char **argv)
         }
         char name[64];
         snprintf(name, sizeof name, "/img%03d.jpg", n);
-        if (!FreeImage_Save(FIF_JPEG, picture, (dir + name).c_str(), 90)) {
+        if (!FreeImage_Save(FIF_JPEG, picture, (dir + name).c_str(), flags)) {
             fprintf(stderr, "cannot write %s%s\n", dir.c_str(), name);
             return 1;
         }

@@ -10,6 +10,7 @@ set boxwidth 0.9
 set key top left
 set yrange [0:*]
 set grid ytics
-plot data using 2:xtic(1) title "fotobatch (workers)", \
-     '' using 3 title "vipsthumbnail -s 150", \
-     '' using 4 title "fotobatch, decoding in the job"
+plot data using 2:xtic(1) title "fotobatch, first job", \
+     '' using 3 title "fotobatch, next job", \
+     '' using 4 title "vipsthumbnail -s 150", \
+     '' using 5 title "fotobatch, decoding in the job"

@@ -3,13 +3,15 @@
 #
 #   bench/run.sh [ROUNDS]     (default 3)
 #
-# Makes a fixed-seed corpus once (60 JPEGs of 4000x3000 and 60 of 1600x1200, quality 90),
-# then, round after round and alternating, runs over each set: the program's real
-# MakeThumbnails with its decoding workers (size 150, suffix "_small.jpg", "Default" at the
-# first description dialog), `vipsthumbnail -s 150`, and the same job decoding in its own
-# process (the plain single-threaded pipeline). Prints images per second, the median
-# ratios and the peak memory of the job process and of one worker; writes docs/bench.csv
-# and docs/bench.png.
+# Makes a fixed-seed corpus once (60 JPEGs of 4000x3000, 60 of 1600x1200, and a folder of
+# 20 of mixed sizes 1280-2560 px, every fourth progressive; quality 90), then, round after
+# round and alternating, runs over each set: the program's real thumbnail job with its
+# decoding workers, started as a person starts it (the program starts, the job dialog
+# opens, the fields are typed, Run!; size 150, suffix "_small.jpg", "Default" at the first
+# description dialog) and then the next job of the same program, `vipsthumbnail -s 150`,
+# and the same job decoding in its own process (the plain single-threaded pipeline).
+# Prints images per second, the median ratios and the peak memory of the job process and
+# of one worker; writes docs/bench.csv and docs/bench.png.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -40,18 +42,21 @@ bench=$root/build/bench
 mkdir -p "$bench"
 g++ -O2 -o "$bench/gencorpus" bench/gencorpus.cpp -lfreeimage
 
-# The corpus is made once; the seed fixes its content.
+# The corpus is made once; the seed fixes its content. make_set NAME COUNT GENCORPUS-ARGS...
 make_set() {
     set_dir="$bench/corpus/$1"
-    if [ "$(ls "$set_dir" 2>/dev/null | grep -c '\.jpg$')" != 60 ]; then
-        echo "Making the $1 set ($2x$3)"
+    count=$2
+    shift 2
+    if [ "$(ls "$set_dir" 2>/dev/null | grep -c '\.jpg$')" != "$count" ]; then
+        echo "Making the $(basename "$set_dir") set"
         rm -rf "$set_dir"
         mkdir -p "$set_dir"
-        "$bench/gencorpus" "$set_dir" 60 "$2" "$3" "$4"
+        "$bench/gencorpus" "$set_dir" "$count" "$@"
     fi
 }
-make_set large 4000 3000 1 &
-make_set small 1600 1200 2
+make_set large 60 4000 3000 1 &
+make_set small 60 1600 1200 2
+make_set folder 20 1280 0 3 2560 4
 wait
 
 # Highest VmHWM of any worker process while the job runs. The kernel keeps the peak,
@@ -68,7 +73,8 @@ sample_workers() {
     done
 }
 
-# One job over a set; prints "seconds job_kb worker_kb images".
+# Two jobs over a set in one run of the program; prints
+# "seconds job_kb worker_kb images next_seconds".
 run_job() {
     set_dir="$bench/corpus/$1"
     rm -rf "$set_dir/thumbnails" "$set_dir/imagelog.sql" "$bench/stop"
@@ -78,7 +84,7 @@ run_job() {
     out=$("$WINE" build/fotobatch-bench.exe.so "$set_dir" $2 2>/dev/null | tr -d '\r')
     touch "$bench/stop"
     wait "$sampler"
-    echo "$out" | sed -n 's/.*images=\([0-9]*\) seconds=\([0-9.]*\) job_peak_kb=\([0-9]*\).*/\2 \3 '"$(cat "$bench/worker-peak")"' \1/p'
+    echo "$out" | sed -n 's/.*images=\([0-9]*\) seconds=\([0-9.]*\) next_seconds=\([0-9.]*\) job_peak_kb=\([0-9]*\).*/\2 \4 '"$(cat "$bench/worker-peak")"' \1 \3/p'
 }
 
 # vipsthumbnail over a set; prints "seconds peak_kb images".
@@ -96,9 +102,10 @@ csv=docs/bench.csv
 mkdir -p docs
 echo "round,set,tool,images,seconds,images_per_second,peak_kb,worker_peak_kb" >"$csv"
 for round in $(seq 1 "$rounds"); do
-    for set in large small; do
+    for set in large small folder; do
         set -- $(run_job $set "")
         echo "$round,$set,fotobatch,$4,$1,$(awk "BEGIN {print $4 / $1}"),$2,$3" >>"$csv"
+        echo "$round,$set,fotobatch-next,$4,$5,$(awk "BEGIN {print $4 / $5}"),$2,$3" >>"$csv"
         set -- $(run_vips $set)
         echo "$round,$set,vipsthumbnail,$3,$1,$(awk "BEGIN {print $3 / $1}"),$2," >>"$csv"
         set -- $(run_job $set --in-process)

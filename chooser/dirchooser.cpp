@@ -1,6 +1,6 @@
 #include "chooser.h"
-#include "../app/app.h"
-#include "../app/state.h"
+#include "../base/base.h"
+#include "../base/state.h"
 #include "../res/resource.h"
 
 #include <string.h>

@@ -5,7 +5,7 @@
 // Built and run by docs/screenshots.sh, which sets FOTOBATCH_BUILD_DIR and FOTOBATCH_SHOTS_DIR.
 #include <windows.h>
 
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 

@@ -16,7 +16,8 @@ command -v import >/dev/null || { echo "ImageMagick's import is missing (apt-get
 # the driver is a Winelib program of its own, linked with the program's resources and core
 "$wine_tools/wineg++" -mconsole -std=c++17 -I"$root" -finput-charset=UTF-8 -fexec-charset=CP1251 \
     "$root/docs/screenshots.cpp" -o "$build/screenshots.exe" \
-    "$build/libfotobatch_core.a" "$build/fotobatch.res" -lfreeimage
+    "$build/libfotobatch_core.a" "$build/libfotobatch_decode.a" "$build/libfotobatch_base.a" \
+    "$build/fotobatch.res" -lfreeimage
 
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8

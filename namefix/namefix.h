@@ -12,7 +12,6 @@ INT_PTR CALLBACK NameFixProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 int FixFileNames(void);
 int FixFileName(void);
 int MakeFixedName(const char *name, char *fixed, size_t cap);
-int IsPlainEntryName(const char *name);
 int OpenRenameFolder(void);
 void CloseRenameFolder(void);
 int RenameEntry(const char *oldName, const char *newName);

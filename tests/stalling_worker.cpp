@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string.h>
 
-#include "thumbs/workerproto.h"
+#include "decode/workerproto.h"
 
 int main(void)
 {

@@ -4,7 +4,7 @@
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 

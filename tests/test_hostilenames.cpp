@@ -7,7 +7,8 @@
 #include "fixture.h"
 #include "images.h"
 
-#include "app/state.h"
+#include "base/state.h"
+#include "base/base.h"
 #include "namefix/namefix.h"
 #include "res/resource.h"
 

@@ -8,10 +8,11 @@
 #include "fixture.h"
 #include "hostile.h"
 
-#include "app/textbuf.h"
-#include "thumbs/imagesize.h"
+#include "base/textbuf.h"
+#include "decode/decoder.h"
+#include "decode/imagesize.h"
+#include "decode/loader.h"
 #include "thumbs/thumbs.h"
-#include "thumbs/workerpool.h"
 
 struct Declared {
     int told = IMAGE_SIZE_UNKNOWN;
@@ -216,7 +217,7 @@ TEST(ImageDeclaredSize, BombsDeclareTheirWholeSize)
         EXPECT_EQ(IMAGE_SIZE_KNOWN, declared.told) << bomb.name;
         EXPECT_EQ(bomb.width, declared.width) << bomb.name;
         EXPECT_EQ(bomb.height, declared.height) << bomb.name;
-        EXPECT_GT((unsigned long long)bomb.width * bomb.height, WORKER_MAX_PIXELS) << bomb.name;
+        EXPECT_GT((unsigned long long)bomb.width * bomb.height, DECODER_MAX_PIXELS) << bomb.name;
     }
     // a WBMP's numbers run past 32 bits as the library's do: the low 32 bits stay
     Declared wrapped = FromBytes(FIF_WBMP, WbmpBomb(0x100000005ull, 3));
@@ -234,7 +235,7 @@ TEST(CheckedImageFormat, RefusesWhatDeclaresTooMuchAndSpecialFiles)
     for (const Bomb &bomb : Bombs()) {
         folder.WriteFile(bomb.name, bomb.bytes);
         EXPECT_EQ(bomb.format, ImageFileFormat(folder.Path(bomb.name).c_str())) << bomb.name;
-        EXPECT_EQ(FIF_UNKNOWN, CheckedImageFormat(bomb.name, WORKER_MAX_PIXELS, NULL)) << bomb.name;
+        EXPECT_EQ(FIF_UNKNOWN, CheckedImageFormat(bomb.name, DECODER_MAX_PIXELS, NULL)) << bomb.name;
     }
     for (FREE_IMAGE_FORMAT format : {FIF_JPEG, FIF_PNG, FIF_TIFF, FIF_EXR, FIF_GIF, FIF_TARGA}) {
         std::string name = "real." + std::string(FreeImage_GetFIFExtensionList(format)).substr(0, 3);
@@ -251,6 +252,6 @@ TEST(CheckedImageFormat, RefusesWhatDeclaresTooMuchAndSpecialFiles)
     EXPECT_EQ(FIF_UNKNOWN, CheckedImageFormat("apps.jpg", 300 * 200 - 1, NULL));
     ASSERT_EQ(0, mkfifo(folder.Path("pipe.jpg").c_str(), 0644));
     EXPECT_TRUE(IsSpecialFile("pipe.jpg"));
-    EXPECT_EQ(FIF_UNKNOWN, CheckedImageFormat("pipe.jpg", WORKER_MAX_PIXELS, NULL));
+    EXPECT_EQ(FIF_UNKNOWN, CheckedImageFormat("pipe.jpg", DECODER_MAX_PIXELS, NULL));
     EXPECT_FALSE(IsSpecialFile("real.jpg"));
 }

@@ -4,7 +4,7 @@
 #include "boxwatch.h"
 #include "fixture.h"
 
-#include "app/state.h"
+#include "base/state.h"
 #include "namefix/namefix.h"
 
 #include <stdlib.h>

@@ -5,7 +5,7 @@
 #include "dialogs.h"
 #include "fixture.h"
 
-#include "app/state.h"
+#include "base/state.h"
 #include "namefix/namefix.h"
 #include "res/resource.h"
 

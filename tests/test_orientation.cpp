@@ -8,10 +8,10 @@
 #include "fixture.h"
 #include "images.h"
 
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
-#include "thumbs/workerpool.h"
+#include "decode/decoder.h"
 
 // A picture in four flat quarters, stored top left red, top right green, bottom left blue,
 // bottom right yellow. FreeImage's rows run bottom-up.
@@ -73,7 +73,7 @@ static std::string RunJob(const TestFolder &folder, bool noWorker)
 {
     StartProgram();
     if (noWorker)
-        TextCopy(workerProgram, sizeof workerProgram, "Z:\\nonexistent\\fotobatch-worker.exe.so");
+        DecoderUseWorker("Z:\\nonexistent\\fotobatch-worker.exe.so", DECODER_MEMORY_MB);
     TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
     TextCopy(findMask, sizeof findMask, "*.jpg");
     thumbSize = 150;
@@ -81,7 +81,7 @@ static std::string RunJob(const TestFolder &folder, bool noWorker)
     watch.Then(Press(IDC_REC_DEFAULT));
     MakeThumbnails();
     EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    EXPECT_EQ(noWorker, WorkerPoolStarted() == 0);
+    EXPECT_EQ(noWorker, DecoderWorkersStarted() == 0);
     return folder.ReadFile("imagelog.sql");
 }
 

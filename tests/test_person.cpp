@@ -7,7 +7,7 @@
 #include "fixture.h"
 #include "images.h"
 
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 
 TEST(Person, ChoosesAFolderMakesThumbnailsAndFixesNames)

@@ -3,7 +3,7 @@
 #include "gtest_win.h"
 #include "fixture.h"
 #include "boxwatch.h"
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 
@@ -51,14 +51,13 @@ protected:
         imageLog = CreateFileA("imagelog.sql", GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, NULL);
         ASSERT_NE(INVALID_HANDLE_VALUE, imageLog);
-        dib = FreeImage_Allocate(800, 600, 24, 0, 0, 0);
+        sourceWidth = 800;
+        sourceHeight = 600;
     }
     void TearDown() override
     {
         CloseHandle(imageLog);
         imageLog = INVALID_HANDLE_VALUE;
-        FreeImage_Unload(dib);
-        dib = NULL;
     }
     void Entry(const std::string &ansiName, unsigned long long size)
     {

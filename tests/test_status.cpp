@@ -7,8 +7,8 @@
 #include "fixture.h"
 #include "images.h"
 
-#include "app/app.h"
-#include "app/state.h"
+#include "base/base.h"
+#include "base/state.h"
 #include "res/resource.h"
 
 #include <string.h>

@@ -1,6 +1,6 @@
 // The bounded copy helpers and the date stamp: buffers filled exactly, and one byte over.
 #include "gtest_win.h"
-#include "app/state.h"
+#include "base/state.h"
 
 #include <limits.h>
 #include <string.h>

@@ -5,7 +5,7 @@
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
-#include "app/state.h"
+#include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 
@@ -175,9 +175,10 @@ TEST_F(ThumbWrites, NothingOutsideTheFolderChanges)
 }
 
 // Wine lists a Unix name holding backslashes as it stands. An entry ..\..\outside\photo.jpg
-// of a/work is read from outside/photo.jpg; its thumbnail thumbnails\..\..\outside\... would
-// land in a/outside, beside the working directory. It is refused by name instead.
-TEST_F(ThumbWrites, EntryNamesThatLeadOutOfThumbnailsAreRefused)
+// of a/work would be read from outside/photo.jpg, and its thumbnail thumbnails\..\..\outside\...
+// would land in a/outside, beside the working directory. It is not even read: the entry
+// gets the load-failure box.
+TEST_F(ThumbWrites, EntryNamesThatLeadOutOfTheFolderAreNotRead)
 {
     TestFolder base;
     base.MakeDir("a");
@@ -197,8 +198,7 @@ TEST_F(ThumbWrites, EntryNamesThatLeadOutOfThumbnailsAreRefused)
     recordDefaultsSet = 1;
     MakeThumbnails();
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    EXPECT_EQ("Имя миниатюры ведёт за пределы папки thumbnails, файл пропущен:\n"
-              "thumbnails\\..\\..\\outside\\photo_small.jpg", watch.seen[0].text);
+    EXPECT_EQ("dib = GenericLoader(WFD.cFileName, 0)", watch.seen[0].caption);
     EXPECT_EQ(before, Snapshot(base.Path("a/outside")));
     EXPECT_EQ("", base.ReadFile("a/work/imagelog.sql"));
     EXPECT_TRUE(base.List("a/work/thumbnails").empty());

@@ -1,9 +1,9 @@
 #include "thumbs.h"
-#include "../app/app.h"
-#include "../app/state.h"
+#include "../base/base.h"
+#include "../base/state.h"
 #include "thumbfile.h"
 #include "thumbformat.h"
-#include "workerpool.h"
+#include "../decode/decoder.h"
 
 #include <string.h>
 
@@ -42,24 +42,33 @@ static int MakeThumbnailFolder(void)
     return 0;
 }
 
-// Loads the entry as dib and makes thumb from it. 0 when there is nothing to save; the
-// user has been told and no image is left held. The decoding is done by a worker
-// process, so an image that crashes or hangs the library fails here like any other;
-// dib then carries the source's size only, which is all the record reads.
-static int LoadEntryImage(void)
+// Shows what the image library reported while the entry decoded, as it would have
+// appeared had the library run here.
+static void ShowLibraryMessages(const DecodedEntry *decoded)
 {
-    dib = WorkerPoolLoad(WFD.cFileName);
-    if (dib == NULL) {
+    FREE_IMAGE_FORMAT format;
+    char text[1024];
+    for (int i = 0; DecodedMessage(decoded, i, &format, text, sizeof text); i++)
+        ImageLibraryMessage(format, text);
+}
+
+// Takes the decoded entry's size and thumbnail as the entry's own. 0 when there is
+// nothing to save; the user has been told and no image is left held.
+static int TakeEntryImage(DecodedEntry *decoded)
+{
+    ShowLibraryMessages(decoded);
+    if (!decoded->loaded) {
         MessageBoxA(NULL, "", "dib = GenericLoader(WFD.cFileName, 0)", MB_OK | MB_ICONINFORMATION);
         return 0;
     }
-    thumb = WorkerPoolThumbnail(dib, thumbSize, TRUE);
-    if (thumb == NULL) {
+    if (decoded->thumbnail == NULL) {
         ShowEntryError("Не удалось уменьшить изображение:\n");
-        FreeImage_Unload(dib);
-        dib = NULL;
         return 0;
     }
+    sourceWidth = decoded->width;
+    sourceHeight = decoded->height;
+    thumb = decoded->thumbnail;
+    decoded->thumbnail = NULL;
     return 1;
 }
 
@@ -177,22 +186,19 @@ int SaveThumbnail(void)
     return WriteImageStatement();
 }
 
-// Lets go of the entry's images.
+// Lets go of the entry's thumbnail.
 static void FreeEntryImages(void)
 {
-    if (dib != NULL)
-        FreeImage_Unload(dib);
     if (thumb != NULL)
         FreeImage_Unload(thumb);
-    dib = NULL;
     thumb = NULL;
 }
 
 // Everything done for the entry that WFD describes. Loading and scaling come first and
 // stand apart from naming, recording and saving. 0 when the job must end.
-static int ProcessEntry(void)
+static int ProcessEntry(DecodedEntry *decoded)
 {
-    if (!LoadEntryImage())
+    if (!TakeEntryImage(decoded))
         return 1;
     BuildBaseName();
     int goOn = 1;
@@ -205,18 +211,21 @@ static int ProcessEntry(void)
 }
 
 // Walks every entry that matches findMask, directories included, in the order the file
-// system lists them, until the log fails.
+// system lists them, until the log fails; the decoder lists them and decodes ahead.
 static void ProcessMatchingEntries(void)
 {
-    HANDLE search = FindFirstFileA(findMask, &WFD);
-    if (search == INVALID_HANDLE_VALUE) {
+    if (!DecoderBegin(findMask, thumbSize)) {
         MessageBoxA(NULL, "FindFirstFile", "Error", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    while (ProcessEntry() && FindNextFileA(search, &WFD))
-        ;
-    FindClose(search);
-    WorkerPoolEnd();
+    DecodedEntry decoded;
+    int goOn = 1;
+    while (goOn && DecoderNext(&decoded)) {
+        WFD = decoded.find;
+        goOn = ProcessEntry(&decoded);
+        DecoderRelease(&decoded);
+    }
+    DecoderEnd();
 }
 
 // The thumbnail job: a thumbnail and an imagelog.sql statement for every image of workDir

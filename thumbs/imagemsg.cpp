@@ -1,5 +1,5 @@
 #include "thumbs.h"
-#include "../app/state.h"
+#include "../base/state.h"
 
 // FreeImage's message hook. Whatever the library reports, the user sees one box whose
 // text is the chooser's list specification.

@@ -1,5 +1,5 @@
 #include "thumbs.h"
-#include "../app/state.h"
+#include "../base/state.h"
 #include "../res/resource.h"
 
 // The photo description dialog. It leaves behind the nine values of PhotoRecord as the

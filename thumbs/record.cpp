@@ -1,7 +1,6 @@
 #include "thumbs.h"
-#include "orientation.h"
-#include "../app/app.h"
-#include "../app/state.h"
+#include "../base/base.h"
+#include "../base/state.h"
 #include "../res/resource.h"
 #include "thumbfile.h"
 
@@ -102,10 +101,8 @@ static void FillRecordFromEntry(void)
     unsigned long long size = ((unsigned long long)WFD.nFileSizeHigh << 32) | WFD.nFileSizeLow;
     TextCopy(PhotoRecord.name, FIELD_CAP, WFD.cFileName);
     TextCopy(PhotoRecord.img_name, FIELD_CAP, WFD.cFileName);
-    DWORD width = FreeImage_GetWidth(dib), height = FreeImage_GetHeight(dib);
-    DisplayedSize(dib, &width, &height);
-    SetNumberField(PhotoRecord.width, width);
-    SetNumberField(PhotoRecord.height, height);
+    SetNumberField(PhotoRecord.width, sourceWidth);
+    SetNumberField(PhotoRecord.height, sourceHeight);
     SetNumberField(PhotoRecord.size, size);
     TextCopy(PhotoRecord.date, FIELD_CAP, dateStamp);
 }

@@ -1,6 +1,6 @@
 #include "thumbfile.h"
-#include "../app/app.h"
-#include "../app/state.h"
+#include "../base/base.h"
+#include "../base/state.h"
 
 #include <string.h>
 #ifdef __WINE__

@@ -1,5 +1,5 @@
 #include "thumbformat.h"
-#include "../app/state.h"
+#include "../base/state.h"
 
 #include <string.h>
 

@@ -4,7 +4,7 @@
 #define FOTOBATCH_THUMBFORMAT_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 // Returns the thumbnail itself when the format can store it, otherwise a converted copy
 // (the original is freed then). When no conversion helps, the thumbnail is returned as it

@@ -1,6 +1,6 @@
 #include "thumbs.h"
-#include "../app/app.h"
-#include "../app/state.h"
+#include "../base/base.h"
+#include "../base/state.h"
 #include "../chooser/chooser.h"
 #include "../res/resource.h"
 #include "thumbformat.h"

@@ -3,12 +3,9 @@
 #define FOTOBATCH_THUMBS_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 INT_PTR CALLBACK ThumbJobProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-FIBITMAP *GenericLoader(const char *fileName, int flags);
-int ImageLibraryPath(const char *fileName, char *path, size_t cap);
-FREE_IMAGE_FORMAT ImageFileFormat(const char *path);
 int MakeThumbnails(void);
 int SaveThumbnail(void);
 int OpenImageLog(void);

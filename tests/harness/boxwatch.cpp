@@ -18,7 +18,9 @@ static LRESULT CALLBACK WatchHook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-BoxWatch::BoxWatch()
+// A watch made while another is active takes over until it ends; then the outer one
+// sees the boxes again.
+BoxWatch::BoxWatch() : outer(activeWatch)
 {
     activeWatch = this;
     hook = SetWindowsHookExA(WH_CBT, WatchHook, NULL, GetCurrentThreadId());
@@ -27,7 +29,7 @@ BoxWatch::BoxWatch()
 BoxWatch::~BoxWatch()
 {
     UnhookWindowsHookEx(hook);
-    activeWatch = NULL;
+    activeWatch = outer;
 }
 
 void BoxWatch::Then(BoxAnswer answer)

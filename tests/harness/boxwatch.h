@@ -40,6 +40,7 @@ public:
     void OnDestroy(HWND window);
 
 private:
+    BoxWatch *outer;
     HHOOK hook;
     std::vector<BoxAnswer> answers;
     std::set<HWND> known;

@@ -1,9 +1,9 @@
 #include "fixture.h"
 
 #include "app/app.h"
-#include "app/state.h"
+#include "base/state.h"
 #include "thumbs/thumbs.h"
-#include "thumbs/workerpool.h"
+#include "decode/decoder.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -38,7 +38,7 @@ static void UseBuiltWorker()
         return;
     std::string path = std::string("Z:") + build + "/fotobatch-worker.exe.so";
     std::replace(path.begin(), path.end(), '/', '\\');
-    TextCopy(workerProgram, sizeof workerProgram, path.c_str());
+    DecoderUseWorker(path.c_str(), DECODER_MEMORY_MB);
 }
 
 void StartProgram()

@@ -5,7 +5,7 @@
 #define FOTOBATCH_HOSTILE_H
 
 #include "gtest_win.h"
-#include "app/imagelib.h"
+#include "base/imagelib.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 #define FOTOBATCH_IMAGES_H
 
 #include "gtest_win.h"
-#include "app/imagelib.h"
+#include "base/imagelib.h"
 
 #include <string>
 

@@ -9,8 +9,8 @@
 #include <string.h>
 
 #include "app/app.h"
-#include "app/state.h"
-#include "app/textbuf.h"
+#include "base/state.h"
+#include "base/textbuf.h"
 #include "res/resource.h"
 
 #define BOX_TEXT_ID 0xFFFF  // the static control that holds a message box's text

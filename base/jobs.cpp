@@ -1,4 +1,4 @@
-#include "app.h"
+#include "base.h"
 #include "state.h"
 
 // Makes workDir the current directory, which every job needs before it touches a

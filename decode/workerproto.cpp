@@ -1,5 +1,5 @@
 #include "workerproto.h"
-#include "../app/textbuf.h"
+#include "../base/textbuf.h"
 
 #include <string.h>
 

@@ -7,12 +7,9 @@
 #define FOTOBATCH_WORKERPROTO_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 enum { WORKER_FRAME_BEGIN = 1, WORKER_FRAME_MESSAGE = 2, WORKER_FRAME_RESULT = 3 };
-
-// When a library message came: while loading the source, or while making the thumbnail.
-enum { WORKER_PHASE_LOAD = 1, WORKER_PHASE_THUMBNAIL = 2 };
 
 // Longest file path a request carries (the job's directory plus an entry's name).
 #define WORKER_PATH_CAP (MAX_PATH * 2)
@@ -36,7 +33,6 @@ struct WorkerFrameHead {
 
 // Payload of a MESSAGE frame: this head, then the text (no terminator).
 struct WorkerMessageHead {
-    int phase;
     int format;
 };
 

@@ -2,7 +2,7 @@
 // Each reader follows the library's own reading of that header far enough to know what it
 // would allocate, and stops there; a size it cannot find is unknown, never guessed small.
 #include "imagesize.h"
-#include "thumbs.h"
+#include "loader.h"
 
 #include <string.h>
 #ifdef __WINE__

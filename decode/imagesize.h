@@ -6,7 +6,7 @@
 #define FOTOBATCH_IMAGESIZE_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 #define IMAGE_BYTES_WINDOW 4096
 

@@ -1,4 +1,4 @@
-#include "app.h"
+#include "base.h"
 #include "state.h"
 
 #ifdef __WINE__

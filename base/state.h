@@ -39,7 +39,8 @@ extern int recordDefaultsSet;
 
 // The handles of a running batch.
 extern HANDLE imageLog;  // INVALID_HANDLE_VALUE while no batch runs
-extern FIBITMAP *dib;
+extern DWORD sourceWidth;   // of the image being recorded; its pixels stay in the decoder
+extern DWORD sourceHeight;
 extern FIBITMAP *thumb;
 extern WIN32_FIND_DATAA WFD;
 

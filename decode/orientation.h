@@ -6,7 +6,7 @@
 #define FOTOBATCH_ORIENTATION_H
 
 #include <windows.h>
-#include "../app/imagelib.h"
+#include "../base/imagelib.h"
 
 // The image's Exif orientation, 1 to 8; 1 when it has none or a malformed one.
 int ImageOrientation(FIBITMAP *image);

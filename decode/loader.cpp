@@ -1,8 +1,6 @@
-#include "thumbs.h"
-#include "../app/app.h"
-#include "../app/state.h"
-
-#include <string.h>
+#include "loader.h"
+#include "../base/base.h"
+#include "../base/textbuf.h"
 
 // FreeImage opens files itself. On Windows it takes the name as it is; under Winelib it
 // is a native library that knows neither the Win32 current directory nor drive letters,

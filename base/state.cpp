@@ -26,7 +26,8 @@ PhotoRecordFields PhotoRecord;
 int recordDefaultsSet = 0;
 
 HANDLE imageLog = INVALID_HANDLE_VALUE;
-FIBITMAP *dib = NULL;
+DWORD sourceWidth = 0;
+DWORD sourceHeight = 0;
 FIBITMAP *thumb = NULL;
 WIN32_FIND_DATAA WFD;
 
@@ -76,7 +77,8 @@ void ResetSharedState(void)
     memset(&PhotoRecord, 0, sizeof PhotoRecord);
     recordDefaultsSet = 0;
     imageLog = INVALID_HANDLE_VALUE;
-    dib = NULL;
+    sourceWidth = 0;
+    sourceHeight = 0;
     thumb = NULL;
     memset(&WFD, 0, sizeof WFD);
 }

@@ -1,4 +1,4 @@
-#include "app.h"
+#include "base.h"
 #include "state.h"
 
 #include <string.h>
