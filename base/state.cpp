@@ -3,16 +3,15 @@
 #include <string.h>
 
 // The compiled-in defaults with which every run starts.
-#define DEFAULT_THUMB_SIZE 150
 #define DEFAULT_BROWSE_SPEC "C:\\*.*"
 #define DEFAULT_WORK_DIR "C:\\"
-#define DEFAULT_THUMB_DIR_PATH "C:\\thumbnails\\"
+#define DEFAULT_THUMB_DIR_PATH "C:\\" THUMB_FOLDER "\\"
 #define DEFAULT_OUT_DIR_PATH "C:\\out_images\\"
-#define DEFAULT_THUMB_PATH_PREFIX "thumbnails\\"
+#define DEFAULT_THUMB_PATH_PREFIX THUMB_FOLDER "\\"
 #define DEFAULT_FIND_MASK "*.jpg"
 #define DEFAULT_THUMB_SUFFIX "_small.jpg"
 
-int thumbSize = DEFAULT_THUMB_SIZE;
+int thumbSize = THUMB_SIZE_DEFAULT;
 char browseSpec[PATH_CAP] = DEFAULT_BROWSE_SPEC;
 char workDir[PATH_CAP] = DEFAULT_WORK_DIR;
 char thumbDirPath[PATH_CAP] = DEFAULT_THUMB_DIR_PATH;
@@ -66,7 +65,7 @@ void BuildDateStamp(void)
 // call it, so that each scenario starts from a fresh program.
 void ResetSharedState(void)
 {
-    thumbSize = DEFAULT_THUMB_SIZE;
+    thumbSize = THUMB_SIZE_DEFAULT;
     TextCopy(browseSpec, sizeof browseSpec, DEFAULT_BROWSE_SPEC);
     TextCopy(workDir, sizeof workDir, DEFAULT_WORK_DIR);
     TextCopy(thumbDirPath, sizeof thumbDirPath, DEFAULT_THUMB_DIR_PATH);

@@ -11,6 +11,13 @@
 #define FIELD_CAP 1000  // one value of a photo record: 999 characters and the terminator
 #define TITLE_CAP 100   // the window title and class name
 
+// The thumbnail sizes a job accepts, the size every job dialog starts with, and the
+// folder under the working directory that the thumbnails go into.
+#define THUMB_SIZE_MIN 10
+#define THUMB_SIZE_MAX 65536
+#define THUMB_SIZE_DEFAULT 150
+#define THUMB_FOLDER "thumbnails"
+
 // Settings and paths.
 extern int thumbSize;
 extern char browseSpec[PATH_CAP];

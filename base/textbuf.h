@@ -14,4 +14,8 @@ int TextAppendInt(char *dst, size_t cap, long long value);
 int TextAppendUnsigned(char *dst, size_t cap, unsigned long long value);
 int TextFits(size_t cap, size_t length);
 
+// A number given by a macro as a string literal, at compile time: NUMBER_TEXT(150) is "150".
+#define NUMBER_TEXT(number) NUMBER_TEXT_OF(number)
+#define NUMBER_TEXT_OF(number) #number
+
 #endif

@@ -162,5 +162,5 @@ int BuildWorkDirPath(char *path, size_t cap, const char *suffix)
 void SelectDirectoryCommand(HWND owner)
 {
     RunDirChooser(owner);
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\thumbnails\\");
+    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\" THUMB_FOLDER "\\");
 }

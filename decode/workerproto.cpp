@@ -1,5 +1,5 @@
 #include "workerproto.h"
-#include "../base/textbuf.h"
+#include "../base/state.h"
 
 #include <string.h>
 
@@ -235,7 +235,7 @@ FIBITMAP *UnpackBitmap(const BYTE *data, DWORD length)
         return NULL;
     PackedBitmapHead head;
     memcpy(&head, headBytes, sizeof head);
-    if (head.width == 0 || head.height == 0 || head.width > 65536 || head.height > 65536
+    if (head.width == 0 || head.height == 0 || head.width > THUMB_SIZE_MAX || head.height > THUMB_SIZE_MAX
         || head.paletteColors > 256 || head.transparentCount > 256)
         return NULL;
     const BYTE *palette = TakeBytes(&next, end, head.paletteColors * sizeof(RGBQUAD));

@@ -13,7 +13,7 @@ static char nameCopy[PATH_CAP];
 static char baseName[PATH_CAP];
 static int scanPos;
 
-static const char thumbFolder[] = "thumbnails";
+static const char thumbFolder[] = THUMB_FOLDER;
 
 // Tells the user about one entry that gets no thumbnail: the text, then its name.
 static void ShowEntryError(const char *text)

@@ -6,35 +6,18 @@
 // user confirmed them (Ok, Default) or untouched (Esc), and recordDefaultsSet = 1 after
 // Default, which spares the user the dialog for the rest of the job.
 
-struct RecordEdit {
-    int id;
-    char *value;
-};
-
-static const RecordEdit recordEdits[9] = {
-    {IDC_REC_NAME, PhotoRecord.name},
-    {IDC_REC_IMG_NAME, PhotoRecord.img_name},
-    {IDC_REC_COMMENTARY, PhotoRecord.commentary},
-    {IDC_REC_WIDTH, PhotoRecord.width},
-    {IDC_REC_HEIGHT, PhotoRecord.height},
-    {IDC_REC_SIZE, PhotoRecord.size},
-    {IDC_REC_DATE, PhotoRecord.date},
-    {IDC_REC_SEC_ID, PhotoRecord.sec_id},
-    {IDC_REC_DIR, PhotoRecord.dir},
-};
-
 // Puts the nine values into their edits.
 static void ShowRecord(HWND dialog)
 {
-    for (const RecordEdit &edit : recordEdits)
-        SetDlgItemTextA(dialog, edit.id, edit.value);
+    for (const RecordColumn &column : recordColumns)
+        SetDlgItemTextA(dialog, column.editId, column.value);
 }
 
 // Reads the nine edits back; a longer text keeps its first 999 characters.
 static void ReadRecord(HWND dialog)
 {
-    for (const RecordEdit &edit : recordEdits)
-        GetDlgItemTextA(dialog, edit.id, edit.value, FIELD_CAP);
+    for (const RecordColumn &column : recordColumns)
+        GetDlgItemTextA(dialog, column.editId, column.value, FIELD_CAP);
 }
 
 // Dispatches the dialog's buttons; Esc ends it without reading anything back.

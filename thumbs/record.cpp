@@ -37,17 +37,16 @@ static int AppendSqlText(char *dst, size_t cap, const char *value)
 // Makes the INSERT statement of PhotoRecord, ending in a line feed alone.
 static int BuildStatement(void)
 {
-    const char *values[9] = {
-        PhotoRecord.name, PhotoRecord.img_name, PhotoRecord.commentary,
-        PhotoRecord.width, PhotoRecord.height, PhotoRecord.size,
-        PhotoRecord.date, PhotoRecord.sec_id, PhotoRecord.dir,
-    };
-    int fit = TextCopy(statement, sizeof statement,
-                       "INSERT INTO photo_img (`name`, `img_name`, `commentary`, `width`, "
-                       "`height`, `size`, `date`, `sec_id`, `dir`) VALUES (");
-    for (int i = 0; i < 9; i++) {
+    int fit = TextCopy(statement, sizeof statement, "INSERT INTO photo_img (");
+    for (int i = 0; i < RECORD_COLUMNS; i++) {
+        fit = TextAppend(statement, sizeof statement, i == 0 ? "`" : ", `") && fit;
+        fit = TextAppend(statement, sizeof statement, recordColumns[i].name) && fit;
+        fit = TextAppend(statement, sizeof statement, "`") && fit;
+    }
+    fit = TextAppend(statement, sizeof statement, ") VALUES (") && fit;
+    for (int i = 0; i < RECORD_COLUMNS; i++) {
         fit = TextAppend(statement, sizeof statement, i == 0 ? "'" : ",'") && fit;
-        fit = AppendSqlText(statement, sizeof statement, values[i]) && fit;
+        fit = AppendSqlText(statement, sizeof statement, recordColumns[i].value) && fit;
         fit = TextAppend(statement, sizeof statement, "'") && fit;
     }
     return TextAppend(statement, sizeof statement, ");\n") && fit;

@@ -205,9 +205,9 @@ int ThumbSettingsAccepted(HWND owner, const char *mask, const char *suffix, int 
     if ((needs.maxSide != 0 && size > needs.maxSide) || size < needs.minSide) {
         char reason[96];
         TextCopy(reason, sizeof reason, "Размер миниатюр в этом формате: ");
-        TextAppendInt(reason, sizeof reason, needs.minSide > 10 ? needs.minSide : 10);
+        TextAppendInt(reason, sizeof reason, needs.minSide > THUMB_SIZE_MIN ? needs.minSide : THUMB_SIZE_MIN);
         TextAppend(reason, sizeof reason, "-");
-        TextAppendInt(reason, sizeof reason, needs.maxSide != 0 ? needs.maxSide : 65536);
+        TextAppendInt(reason, sizeof reason, needs.maxSide != 0 ? needs.maxSide : THUMB_SIZE_MAX);
         TextAppend(reason, sizeof reason, "\n");
         ShowRefusal(owner, reason, suffix);
         return 0;

@@ -36,10 +36,11 @@ static int SizeFromText(const char *text)
     return (int)value;
 }
 
-// Fills the fields from the shared state; the size field always starts at "150".
+// Fills the fields from the shared state; the size field always starts at the default
+// size, whatever the last job used.
 static void FillFields(HWND dialog)
 {
-    SetDlgItemTextA(dialog, IDC_SIZE_FIELD, "150");
+    SetDlgItemTextA(dialog, IDC_SIZE_FIELD, NUMBER_TEXT(THUMB_SIZE_DEFAULT));
     SetDlgItemTextA(dialog, IDC_MASK_FIELD, findMask);
     SetDlgItemTextA(dialog, IDC_JOB_DIR, workDir);
     SetDlgItemTextA(dialog, IDC_THUMB_DIR, thumbDirPath);
@@ -56,8 +57,9 @@ static INT_PTR OnRun(HWND dialog)
     char sizeText[PATH_CAP];
     GetDlgItemTextA(dialog, IDC_SIZE_FIELD, sizeText, sizeof sizeText);
     thumbSize = SizeFromText(sizeText);
-    if (thumbSize < 10 || thumbSize > 65536) {
-        MessageBoxA(dialog, "Error!\nNew images size:10-65536", "Error", MB_OK | MB_ICONWARNING);
+    if (thumbSize < THUMB_SIZE_MIN || thumbSize > THUMB_SIZE_MAX) {
+        MessageBoxA(dialog, "Error!\nNew images size:" NUMBER_TEXT(THUMB_SIZE_MIN) "-" NUMBER_TEXT(THUMB_SIZE_MAX),
+                    "Error", MB_OK | MB_ICONWARNING);
         return FALSE;
     }
     char maskText[PATH_CAP];
@@ -80,7 +82,7 @@ static void OnOpen(HWND dialog)
 {
     RunDirChooser(dialog);
     SetDlgItemTextA(dialog, IDC_JOB_DIR, workDir);
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\thumbnails\\");
+    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\" THUMB_FOLDER "\\");
     BuildWorkDirPath(outDirPath, sizeof outDirPath, "\\out_images\\");
     SetDlgItemTextA(dialog, IDC_THUMB_DIR, thumbDirPath);
     SetDlgItemTextA(dialog, IDC_OUT_DIR, outDirPath);

@@ -5,6 +5,16 @@
 #include <windows.h>
 #include "../base/imagelib.h"
 
+// One column of a photo_img row: its name, its value in PhotoRecord, and the edit of the
+// description dialog that shows it.
+struct RecordColumn {
+    const char *name;
+    char *value;
+    int editId;
+};
+#define RECORD_COLUMNS 9
+extern const RecordColumn recordColumns[RECORD_COLUMNS];
+
 INT_PTR CALLBACK ThumbJobProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 int MakeThumbnails(void);
 int SaveThumbnail(void);
