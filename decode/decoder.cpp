@@ -12,7 +12,6 @@
 #define POOL_AHEAD_BYTES (24u << 20)    // room for thumbnails decoded ahead of the job
 #define POOL_PIPE_BYTES (64 * 1024)
 #define POOL_STOP_WAIT_MS 2000          // a worker told to stop that takes longer is ended
-#define POOL_NAME_CAP 260
 
 enum { ENTRY_WAITING, ENTRY_SENT, ENTRY_DONE, ENTRY_FAILED };
 
