@@ -11,6 +11,7 @@ int ShowStatus(const char *text);
 int EnterWorkDir(void);
 int RunJob(int (*job)(void));
 int IsPlainEntryName(const char *name);
+int WriteAll(HANDLE handle, const void *data, DWORD length);
 #ifdef __WINE__
 int UnixFileName(const char *name, char *path, size_t cap);
 #endif

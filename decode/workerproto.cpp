@@ -1,4 +1,5 @@
 #include "workerproto.h"
+#include "../base/base.h"
 #include "../base/state.h"
 
 #include <string.h>
@@ -31,20 +32,6 @@ struct PackedTagHead {
     DWORD keyLength;
 };
 
-// Writes the whole block, however the pipe splits it.
-int PipeWriteAll(HANDLE pipe, const void *data, DWORD length)
-{
-    const BYTE *next = (const BYTE *)data;
-    while (length > 0) {
-        DWORD written = 0;
-        if (!WriteFile(pipe, next, length, &written, NULL) || written == 0)
-            return 0;
-        next += written;
-        length -= written;
-    }
-    return 1;
-}
-
 // Reads exactly length bytes; 0 at the end of the pipe or on an error.
 int PipeReadAll(HANDLE pipe, void *data, DWORD length)
 {
@@ -62,7 +49,7 @@ int PipeReadAll(HANDLE pipe, void *data, DWORD length)
 // One request, in one write, so that requests never interleave.
 int SendWorkerRequest(HANDLE pipe, const WorkerRequest *request)
 {
-    return PipeWriteAll(pipe, request, sizeof *request);
+    return WriteAll(pipe, request, sizeof *request);
 }
 
 int ReceiveWorkerRequest(HANDLE pipe, WorkerRequest *request)
@@ -87,7 +74,7 @@ int SendWorkerFrame(HANDLE pipe, DWORD kind, DWORD id, const void *head, DWORD h
         memcpy(block + sizeof frame, head, headLength);
     if (bodyLength > 0)
         memcpy(block + sizeof frame + headLength, body, bodyLength);
-    int sent = PipeWriteAll(pipe, block, total);
+    int sent = WriteAll(pipe, block, total);
     HeapFree(GetProcessHeap(), 0, block);
     return sent;
 }

@@ -44,7 +44,6 @@ struct WorkerResultHead {
     int hasThumb;
 };
 
-int PipeWriteAll(HANDLE pipe, const void *data, DWORD length);
 int PipeReadAll(HANDLE pipe, void *data, DWORD length);
 
 int SendWorkerRequest(HANDLE pipe, const WorkerRequest *request);

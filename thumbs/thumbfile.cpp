@@ -46,15 +46,7 @@ HANDLE CreateTempFileIn(const char *folder, char *name, size_t cap)
 // A full disk shows as a failed or a short write, or only at the flush.
 int WriteAllBytes(HANDLE file, const void *bytes, DWORD count)
 {
-    const char *next = (const char *)bytes;
-    while (count > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, next, count, &written, NULL) || written == 0)
-            return 0;
-        next += written;
-        count -= written;
-    }
-    return FlushFileBuffers(file) ? 1 : 0;
+    return WriteAll(file, bytes, count) && FlushFileBuffers(file);
 }
 
 #ifdef __WINE__
