@@ -438,7 +438,7 @@ static void QueueListed(int limit)
         EnterCriticalSection(&poolLock);
         entries[entryCount++] = entry;
         LeaveCriticalSection(&poolLock);
-        if (!FindNextFileA(listing, &listed))
+        if (!FindNextEntry(listing, &listed))
             CloseListing();
     }
 }
@@ -571,7 +571,7 @@ int DecoderBegin(const char *mask, int thumbSize)
     PreparePool();
     DecoderEnd();
     AwaitStarter();
-    listing = FindFirstFileA(mask, &listed);
+    listing = FindFirstEntry(mask, &listed);
     if (listing == INVALID_HANDLE_VALUE)
         return 0;
     EnterCriticalSection(&poolLock);

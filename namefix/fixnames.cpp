@@ -82,7 +82,7 @@ int FixFileNames(void)
 {
     if (!EnterWorkDir())
         return 1;
-    HANDLE search = FindFirstFileA("*.*", &WFD);
+    HANDLE search = FindFirstEntry("*.*", &WFD);
     if (search == INVALID_HANDLE_VALUE) {
         MessageBoxA(NULL, "нету файлов", "нету файлов", MB_OK | MB_ICONINFORMATION);
         return 1;
@@ -91,7 +91,7 @@ int FixFileNames(void)
     OpenRenameFolder();
     do {
         FixFileName();
-    } while (FindNextFileA(search, &WFD));
+    } while (FindNextEntry(search, &WFD));
     CloseRenameFolder();
     FindClose(search);
     return 1;

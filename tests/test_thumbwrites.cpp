@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 
+#include <algorithm>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -202,6 +203,30 @@ TEST_F(ThumbWrites, EntryNamesThatLeadOutOfTheFolderAreNotRead)
     EXPECT_EQ(before, Snapshot(base.Path("a/outside")));
     EXPECT_EQ("", base.ReadFile("a/work/imagelog.sql"));
     EXPECT_TRUE(base.List("a/work/thumbnails").empty());
+}
+
+// A name the code page cannot hold is not best-fitted into its namesake's: beside
+// Cafe.jpg, Café.jpg would list as Cafe.jpg and give the same photo two rows. It lists
+// with a '?', is not read, and gets the load-failure box; Cafe.jpg gets its one row.
+TEST_F(ThumbWrites, BestFittedNamesAreNotReadAsTheirNamesake)
+{
+    TestFolder work;
+    const std::string accented = work.Path(u8"Café.jpg");  // outside the code page
+    ASSERT_TRUE(SaveTestImage(accented, FIF_JPEG, 320, 240));
+    ASSERT_TRUE(SaveTestImage(work.Path("Cafe.jpg"), FIF_JPEG, 200, 100));
+    BoxWatch watch;
+    TextCopy(workDir, sizeof workDir, work.winPath.c_str());
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
+    thumbSize = 150;
+    recordDefaultsSet = 1;
+    MakeThumbnails();
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("dib = GenericLoader(WFD.cFileName, 0)", watch.seen[0].caption);
+    std::string log = work.ReadFile("imagelog.sql");
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
+    EXPECT_NE(std::string::npos, log.find("('Cafe.jpg','Cafe.jpg','','200','100'")) << log;
+    EXPECT_EQ(std::vector<std::string>{"Cafe_small.jpg"}, work.List("thumbnails"));
 }
 
 // Three sources that need different conversions: colour, colour with alpha, greyscale.
