@@ -79,11 +79,10 @@ static void MakeCaseFolder(const TestFolder &base)
     base.WriteFile("outside/old.sql", "SELECT 1;\n");
 }
 
-// Runs the job in base's work folder with no description dialog: the boxes are what these
-// cases look at.
-static void RunInWork(const TestFolder &base, const std::string &mask, const std::string &suffix)
+// Runs the job in a folder (its Windows path) with no description dialog: the boxes,
+// files and rows are what these cases look at.
+static void RunJobIn(const std::string &work, const std::string &mask, const std::string &suffix)
 {
-    std::string work = base.winPath + "\\work";
     TextCopy(workDir, sizeof workDir, work.c_str());
     TextCopy(thumbDirPath, sizeof thumbDirPath, (work + "\\thumbnails\\").c_str());
     TextCopy(findMask, sizeof findMask, mask.c_str());
@@ -91,6 +90,12 @@ static void RunInWork(const TestFolder &base, const std::string &mask, const std
     thumbSize = 150;
     recordDefaultsSet = 1;
     MakeThumbnails();
+}
+
+// The same in base's work folder.
+static void RunInWork(const TestFolder &base, const std::string &mask, const std::string &suffix)
+{
+    RunJobIn(base.winPath + "\\work", mask, suffix);
 }
 
 class ThumbWrites : public testing::Test {
@@ -191,13 +196,7 @@ TEST_F(ThumbWrites, EntryNamesThatLeadOutOfTheFolderAreNotRead)
     base.WriteFile("a/work/..\\..\\outside\\photo.jpg", base.ReadFile("outside/photo.jpg"));
     std::map<std::string, std::string> before = Snapshot(base.Path("a/outside"));
     BoxWatch watch;
-    std::string work = base.winPath + "\\a\\work";
-    TextCopy(workDir, sizeof workDir, work.c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
-    thumbSize = 150;
-    recordDefaultsSet = 1;
-    MakeThumbnails();
+    RunJobIn(base.winPath + "\\a\\work", "*.jpg", "_small.jpg");
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ("dib = GenericLoader(WFD.cFileName, 0)", watch.seen[0].caption);
     EXPECT_EQ(before, Snapshot(base.Path("a/outside")));
@@ -215,12 +214,7 @@ TEST_F(ThumbWrites, BestFittedNamesAreNotReadAsTheirNamesake)
     ASSERT_TRUE(SaveTestImage(accented, FIF_JPEG, 320, 240));
     ASSERT_TRUE(SaveTestImage(work.Path("Cafe.jpg"), FIF_JPEG, 200, 100));
     BoxWatch watch;
-    TextCopy(workDir, sizeof workDir, work.winPath.c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
-    thumbSize = 150;
-    recordDefaultsSet = 1;
-    MakeThumbnails();
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ("dib = GenericLoader(WFD.cFileName, 0)", watch.seen[0].caption);
     std::string log = work.ReadFile("imagelog.sql");
