@@ -263,6 +263,17 @@ static std::string HexRow(const std::vector<std::string> &values)
 
 // A Cyrillic name, a quote, backslashes, a two-line commentary and a field as long as the
 // dialog takes come back unchanged.
+
+// The first description dialog's answer: the three typed values, then Default.
+static BoxAnswer TypeAndDefault(const std::string &commentary, const std::string &secId, const std::string &dir)
+{
+    return [=](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, commentary.c_str());
+        SetDlgItemTextA(dialog, IDC_REC_SEC_ID, secId.c_str());
+        SetDlgItemTextA(dialog, IDC_REC_DIR, dir.c_str());
+        PressNow(dialog, IDC_REC_DEFAULT);
+    };
+}
 TEST_F(MariaDb, EveryValueComesBackByteForByte)
 {
     TestFolder folder;
@@ -273,12 +284,7 @@ TEST_F(MariaDb, EveryValueComesBackByteForByte)
     const std::string secId(999, (char)0xFF);  // the longest a field takes: 999 letters я
     const std::string dir = "C:\\фото\\2026\\";
     BoxWatch watch;
-    watch.Then([&](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, commentary.c_str());
-        SetDlgItemTextA(dialog, IDC_REC_SEC_ID, secId.c_str());
-        SetDlgItemTextA(dialog, IDC_REC_DIR, dir.c_str());
-        PressNow(dialog, IDC_REC_DEFAULT);
-    });
+    watch.Then(TypeAndDefault(commentary, secId, dir));
     Run(folder, 150);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     ASSERT_EQ(0, Load(folder));
@@ -336,12 +342,7 @@ TEST_F(MariaDb, SettingsThatChangeWhatTheLogMeans)
     const std::string secId = "ж\\";
     const std::string dir = " IS NULL,0),(1,2,3,4,5,6,7,8,9);#";
     BoxWatch watch;
-    watch.Then([&](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, commentary.c_str());
-        SetDlgItemTextA(dialog, IDC_REC_SEC_ID, secId.c_str());
-        SetDlgItemTextA(dialog, IDC_REC_DIR, dir.c_str());
-        PressNow(dialog, IDC_REC_DEFAULT);
-    });
+    watch.Then(TypeAndDefault(commentary, secId, dir));
     Run(folder, 150);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
 
