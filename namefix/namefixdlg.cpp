@@ -7,10 +7,12 @@
 // The name-fix dialog. It only shows workDir (what is typed into its edit box is never
 // read); "Open" changes workDir through the chooser, FIX runs the rename walk on it.
 
-// "Open": the chooser, then workDir shown again, also after the chooser's CANCEL.
+// "Open": the chooser, then workDir shown again, also after the chooser's CANCEL; the
+// thumbnails path follows it, as after "&Select Directory".
 static void OnOpen(HWND dialog)
 {
     RunDirChooser(dialog);
+    BuildThumbDirPath();
     SetDlgItemTextA(dialog, IDC_FIX_DIR, workDir);
 }
 

@@ -248,3 +248,57 @@ TEST_F(Chooser, OpenStoresNoEmptyPath)
     EXPECT_TRUE(openAfterOpen);
     EXPECT_STREQ("C:\\", workDir);
 }
+
+// The system's own listing of a list text into a hidden list box and path field styled as
+// the chooser's (sorted list, path in small letters): what the chooser showed before it
+// held the list box's drawing off.
+static std::pair<std::vector<std::string>, std::string> SystemListing(const std::string &listText)
+{
+    HWND host = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 300, 300, NULL, NULL, NULL, NULL);
+    CreateWindowExA(0, "ListBox", "", WS_CHILD | LBS_SORT | LBS_NOTIFY | WS_VSCROLL | WS_HSCROLL, 0, 0, 280, 200,
+                    host, (HMENU)IDC_DIR_LIST, NULL, NULL);
+    CreateWindowExA(0, "Edit", "", WS_CHILD | ES_LOWERCASE | ES_AUTOHSCROLL, 0, 210, 280, 20, host,
+                    (HMENU)IDC_DIR_PATH, NULL, NULL);
+    char text[MAX_PATH];
+    TextCopy(text, sizeof text, listText.c_str());
+    DlgDirListA(host, text, IDC_DIR_LIST, IDC_DIR_PATH, DDL_DRIVES | DDL_DIRECTORY);
+    auto listing = std::make_pair(ListEntries(host, IDC_DIR_LIST), ControlText(host, IDC_DIR_PATH));
+    DestroyWindow(host);
+    return listing;
+}
+
+// Drives, directories and files, as the chooser lists them and as the system lists them:
+// the same entries in the same order, the same path field, the same browseSpec after.
+TEST_F(Chooser, ListsEntryForEntryAsTheSystemListing)
+{
+    struct Case { const char *what; std::vector<std::string> dirs, files; };
+    const std::vector<Case> cases = {
+        {"empty", {}, {}},
+        {"mixed", {"photos", u8"Фото", "B dir", "a.b"},
+         {"a.jpg", "Z.TXT", u8"фото.png", "noext", "_x", "10.jpg", "9.jpg", "b c.jpeg"}},
+        {"files only", {}, {"one.jpg", "Two.JPG", "three"}},
+    };
+    for (const Case &c : cases) {
+        TestFolder here;
+        for (const std::string &dir : c.dirs)
+            here.MakeDir(dir);
+        for (const std::string &file : c.files)
+            here.WriteFile(file, "x");
+        const std::string listText = here.winPath + "\\*.*";
+        auto expected = SystemListing(listText);
+        TextCopy(browseSpec, sizeof browseSpec, listText.c_str());
+        BoxWatch watch;
+        std::vector<std::string> entries;
+        std::string path;
+        SelectDirectory(watch, [&](HWND dialog) {
+            entries = ListEntries(dialog, IDC_DIR_LIST);
+            path = ControlText(dialog, IDC_DIR_PATH);
+            PressNow(dialog, IDC_CANCEL_BUTTON);
+        });
+        EXPECT_EQ(expected.first, entries) << c.what;
+        EXPECT_EQ(expected.second, path) << c.what;
+        EXPECT_STREQ("*.*", browseSpec) << c.what;
+        EXPECT_EQ(c.dirs.size() + c.files.size() + 1, entries.size() - std::count_if(entries.begin(), entries.end(),
+            [](const std::string &e) { return e.size() == 5 && e.compare(0, 2, "[-") == 0; })) << c.what;
+    }
+}

@@ -96,9 +96,9 @@ TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ("FindFirstFile", watch.seen[1].text);
     EXPECT_STREQ(".jpg", thumbSuffix);
-    // a typed directory is used as it is, without rebuilding the derived paths
+    // a typed directory is used as it is; the thumbnails path follows it, the name-fix path not
     EXPECT_EQ(folder.winPath, workDir);
-    EXPECT_STREQ("C:\\thumbnails\\", thumbDirPath);
+    EXPECT_EQ(folder.winPath + "\\thumbnails\\", thumbDirPath);
     EXPECT_STREQ("C:\\out_images\\", outDirPath);
 
     std::string size, mask, dir, thumbs, out, suffix;
@@ -116,7 +116,7 @@ TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
     EXPECT_EQ(1200, thumbSize) << "the size stays until the next Run!";
     EXPECT_EQ("*.bmp", mask);
     EXPECT_EQ(folder.winPath, dir);
-    EXPECT_EQ("C:\\thumbnails\\", thumbs);
+    EXPECT_EQ(folder.winPath + "\\thumbnails\\", thumbs);
     EXPECT_EQ("C:\\out_images\\", out);
     EXPECT_EQ(".jpg", suffix);
     EXPECT_STREQ("*.bmp", findMask);
@@ -291,5 +291,46 @@ TEST_F(JobDialog, RunRefusesSettingsThatLeaveTheFolderOrCannotBeWritten)
         EXPECT_STREQ("_small.jpg", thumbSuffix);
         EXPECT_STREQ("C:\\", workDir);
         EXPECT_TRUE(folder.List().empty());
+    }
+}
+
+// However workDir was chosen, the next job dialog shows that folder's thumbnails\ as the
+// save folder: through the name-fix dialog's Open, or typed into this dialog before Run!.
+TEST_F(JobDialog, SaveFolderFollowsTheChosenDirectory)
+{
+    folder.MakeDir("photos");
+    const std::string chosen = folder.winPath + "\\photos";
+    struct Case { const char *how; std::function<void(BoxWatch &)> choose; };
+    const std::vector<Case> cases = {
+        {"name-fix Open", [&](BoxWatch &watch) {
+             watch.Then(Steps([&](HWND fix) {
+                 watch.Then(Steps([&](HWND chooser) {
+                     DoubleClickEntry(chooser, IDC_DIR_LIST, "[photos]");
+                     PressNow(chooser, IDC_DIR_OPEN);
+                 }));
+                 ClickNow(fix, IDC_FIX_OPEN);
+                 PressNow(fix, IDCANCEL);
+             }));
+             SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
+         }},
+        {"typed, then Run!", [&](BoxWatch &watch) {
+             OpenJobDialog(watch, [&](HWND dialog) {
+                 SetField(dialog, IDC_JOB_DIR, chosen);
+                 PressNow(dialog, IDC_RUN);
+             });
+         }},
+    };
+    for (const Case &c : cases) {
+        StartProgram();
+        TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str());
+        BoxWatch watch;
+        c.choose(watch);
+        std::string thumbs;
+        OpenJobDialog(watch, [&](HWND dialog) {
+            thumbs = ControlText(dialog, IDC_THUMB_DIR);
+            PressNow(dialog, IDC_CANCEL_BUTTON);
+        });
+        EXPECT_STREQ(chosen.c_str(), workDir) << c.how;
+        EXPECT_EQ(chosen + "\\thumbnails\\", thumbs) << c.how;
     }
 }

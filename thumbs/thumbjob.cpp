@@ -70,6 +70,7 @@ static INT_PTR OnRun(HWND dialog)
         return FALSE;
     TextCopy(findMask, sizeof findMask, maskText);
     GetDlgItemTextA(dialog, IDC_JOB_DIR, workDir, sizeof workDir);
+    BuildThumbDirPath();  // a typed directory: the next job dialog shows its thumbnails folder
     TextCopy(thumbSuffix, sizeof thumbSuffix, suffixText);
     EndDialog(dialog, IDC_RUN);
     RunJob(MakeThumbnails);
@@ -82,7 +83,7 @@ static void OnOpen(HWND dialog)
 {
     RunDirChooser(dialog);
     SetDlgItemTextA(dialog, IDC_JOB_DIR, workDir);
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\" THUMB_FOLDER "\\");
+    BuildThumbDirPath();
     BuildWorkDirPath(outDirPath, sizeof outDirPath, "\\out_images\\");
     SetDlgItemTextA(dialog, IDC_THUMB_DIR, thumbDirPath);
     SetDlgItemTextA(dialog, IDC_OUT_DIR, outDirPath);
