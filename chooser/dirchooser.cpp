@@ -170,11 +170,10 @@ int BuildWorkDirPath(char *path, size_t cap, const char *suffix)
     return 0;
 }
 
-// Rebuilds thumbDirPath from workDir, wherever workDir was last chosen, so that the job
-// dialog shows the folder the thumbnails will go into.
+// thumbDirPath, the shown path of the thumbnails folder, rebuilt from workDir.
 void BuildThumbDirPath(void)
 {
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\" THUMB_FOLDER "\\");
+    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, THUMB_DIR_SUFFIX);
 }
 
 // The main window's "&Select Directory": the chooser, then thumbDirPath rebuilt from
