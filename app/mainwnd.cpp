@@ -1,4 +1,5 @@
 #include "app.h"
+#include "../base/base.h"
 #include "../base/state.h"
 #include "../res/resource.h"
 #include "../chooser/chooser.h"
@@ -72,8 +73,12 @@ static void RunDialog(HWND owner, int templateId, DLGPROC procedure)
 }
 
 // Turns a menu command or accelerator into its action; the notification code is ignored.
+// While a job runs (it handles messages between entries) no command is taken: the
+// chooser would move the job's current directory, and a dialog could start a second job.
 static LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (JobRunning())
+        return 0;
     switch (LOWORD(wParam)) {
     case IDM_SELECT_DIR:
         SelectDirectoryCommand(window);

@@ -12,12 +12,14 @@ void ShowNamedError(HWND owner, const char *text, const char *name, UINT icon);
 
 int EnterWorkDir(void);
 int RunJob(int (*job)(void));
+int JobRunning(void);
 int IsPlainEntryName(const char *name);
 int WriteAll(HANDLE handle, const void *data, DWORD length);
 // FindFirstFileA and FindNextFileA, but a name the code page cannot hold is never
 // best-fitted into another entry's name: its characters come as '?'.
 HANDLE FindFirstEntry(const char *mask, WIN32_FIND_DATAA *found);
 BOOL FindNextEntry(HANDLE search, WIN32_FIND_DATAA *found);
+int CountEntries(const char *mask);
 #ifdef __WINE__
 int UnixFileName(const char *name, char *path, size_t cap);
 #endif

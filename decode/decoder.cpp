@@ -485,6 +485,25 @@ static void ReplaceDeadWorkers(void)
     }
 }
 
+static int (*whileWaiting)(void);
+
+void DecoderWhileWaiting(int (*handleMessages)(void))
+{
+    whileWaiting = handleMessages;
+}
+
+// Waits a little for a worker to change the pool; a caller's windows that need their
+// messages handled meanwhile get them as they come.
+static void AwaitPoolChange(void)
+{
+    if (whileWaiting == NULL) {
+        WaitForSingleObject(poolChanged, 250);
+        return;
+    }
+    MsgWaitForMultipleObjects(1, &poolChanged, FALSE, 250, QS_ALLINPUT);
+    whileWaiting();
+}
+
 // Waits until a worker has answered for the oldest entry or is known to have failed on
 // it, keeping the workers going meanwhile. 0 when no worker is left at all.
 static int AwaitOldestEntry(void)
@@ -500,7 +519,7 @@ static int AwaitOldestEntry(void)
             return 0;
         Dispatch();
         EnforceWatchdog();
-        WaitForSingleObject(poolChanged, 250);
+        AwaitPoolChange();
     }
 }
 

@@ -39,6 +39,9 @@ int DecoderBegin(const char *mask, int thumbSize);
 int DecoderNext(DecodedEntry *entry);
 // The index-th report of the library about an entry; 0 past the last.
 int DecodedMessage(const DecodedEntry *entry, int index, FREE_IMAGE_FORMAT *format, char *text, size_t cap);
+// What DecoderNext calls while it waits for a worker, so that the caller's windows stay
+// answering; NULL for nothing.
+void DecoderWhileWaiting(int (*handleMessages)(void));
 // Frees what DecoderNext handed over.
 void DecoderRelease(DecodedEntry *entry);
 // Ends a job: the listing is closed, work done ahead dropped; the workers stay.

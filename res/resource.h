@@ -61,6 +61,16 @@
 #define IDC_REC_DIR 1019
 #define IDC_REC_DEFAULT 1014
 
+// The description dialog's preview of the thumbnail, and its size and "n of N" under it
+#define IDC_REC_PREVIEW 1030
+#define IDC_REC_PREVIEW_INFO 1031
+
+// Progress window of a running job
+#define IDC_PROGRESS_COUNT 1040
+#define IDC_PROGRESS_BAR 1041
+#define IDC_PROGRESS_NAME 1042
+#define IDC_PROGRESS_LEFT 1043
+
 // Name-fix dialog
 #define IDC_FIX_DIR 1009
 #define IDC_FIX_OPEN 1014

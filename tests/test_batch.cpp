@@ -23,7 +23,11 @@ struct Box {
 };
 static const Box recordDialog = {recordCaption, "", ICON_NONE};
 static const Box loadFailed = {loadCaption, "", ICON_INFORMATION};
-static const Box libraryMessage = {libraryCaption, "C:\\*.*", ICON_INFORMATION};
+// The library's box names the entry, then gives the library's own words.
+static Box LibraryBox(const std::string &name, const std::string &words)
+{
+    return Box{libraryCaption, name + "\n" + words, ICON_INFORMATION};
+}
 
 static Box ErrorBox(const std::string &text, BoxIcon icon = ICON_INFORMATION)
 {
@@ -156,12 +160,12 @@ static std::vector<EntryCase> EntryCases()
         {"suffix .jpg keeps the name", "photo.jpg", JPEG_800x600, "*.jpg", ".jpg", 1200,
          {recordDialog}, "photo.jpg", {800, 600}, FIF_JPEG, "photo.jpg", {800, 600}},
         {"truncated JPEG: the library complains, the rest is grey", "cut.jpg", JPEG_CUT, "*.jpg",
-         "_small.jpg", 150, {libraryMessage, recordDialog}, "cut_small.jpg", {150, 113}, FIF_JPEG,
-         "cut.jpg", {400, 300}},
+         "_small.jpg", 150, {LibraryBox("cut.jpg", "Premature end of JPEG file"), recordDialog}, "cut_small.jpg",
+         {150, 113}, FIF_JPEG, "cut.jpg", {400, 300}},
         {"zero-byte file", "empty.jpg", EMPTY_FILE, "*.jpg", "_small.jpg", 150,
-         {libraryMessage, loadFailed}, "", {}, FIF_UNKNOWN, "", {}},
+         {LibraryBox("empty.jpg", "Empty input file"), loadFailed}, "", {}, FIF_UNKNOWN, "", {}},
         {"directory named like an image", "x.jpg", DIRECTORY, "*.jpg", "_small.jpg", 150,
-         {libraryMessage, loadFailed}, "", {}, FIF_UNKNOWN, "", {}},
+         {LibraryBox("x.jpg", "Empty input file"), loadFailed}, "", {}, FIF_UNKNOWN, "", {}},
         {"no thumbnail from the library", "deep.tif", DOUBLE_TIFF, "*.tif", "_small.jpg", 150,
          {ErrorBox("Не удалось уменьшить изображение:\ndeep.tif")}, "", {}, FIF_UNKNOWN, "", {}},
         {"unknown output extension: silently nothing", "photo.jpg", JPEG_800x600, "*.jpg", "_small",

@@ -283,7 +283,7 @@ TEST_F(Chooser, ListsEntryForEntryAsTheSystemListing)
         BoxWatch watch;
         std::vector<std::string> entries;
         std::string path;
-        SelectDirectory(watch, [&](HWND dialog) {
+        OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
             entries = ListEntries(dialog, IDC_DIR_LIST);
             path = ControlText(dialog, IDC_DIR_PATH);
             PressNow(dialog, IDC_CANCEL_BUTTON);

@@ -349,7 +349,7 @@ TEST_F(JobDialog, SaveFolderFollowsTheChosenDirectory)
              SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
          }},
         {"typed, then Run!", [&](BoxWatch &watch) {
-             OpenJobDialog(watch, [&](HWND dialog) {
+             OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
                  SetField(dialog, IDC_JOB_DIR, chosen);
                  PressNow(dialog, IDC_RUN);
              });
@@ -361,7 +361,7 @@ TEST_F(JobDialog, SaveFolderFollowsTheChosenDirectory)
         BoxWatch watch;
         c.choose(watch);
         std::string thumbs;
-        OpenJobDialog(watch, [&](HWND dialog) {
+        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
             thumbs = ControlText(dialog, IDC_THUMB_DIR);
             PressNow(dialog, IDC_CANCEL_BUTTON);
         });

@@ -7,6 +7,8 @@
 #include "boxwatch.h"
 #include "images.h"
 #include "jobs.h"
+#include "jobprobe.h"
+#include "base/progress.h"
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
@@ -574,4 +576,46 @@ TEST_F(MariaDb, LogWriteCutShortIsCutBackToItsLastRow)
     std::vector<std::string> expected = {Hex(order[0]), Hex(order[1])};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, RowNames(Rows()));
+}
+
+// A job over 600 photos after Default, cancelled through its progress window at about a
+// third: the main window answers within 200 ms throughout, the bar grows, the job ends
+// within a few seconds; then every row has its thumbnail and every thumbnail its row, the
+// log loads, no temporary file is left, and the summary says how many were written.
+TEST_F(MariaDb, JobCancelledAtAThird)
+{
+    TestFolder folder;
+    const int count = 600;
+    std::string jpeg = TestImageBytes(FIF_JPEG, 640, 480);
+    for (int i = 0; i < count; i++)
+        folder.WriteFile("img" + std::to_string(1000 + i) + ".jpg", jpeg);
+    BoxWatch watch;
+    watch.Then(Press(IDC_REC_DEFAULT));
+    JobProbe probe(count / 3);
+    RunThumbnailJob(folder.winPath, "*.jpg", "_small.jpg", 150);
+    DWORD ended = GetTickCount();
+    probe.Stop();
+    EXPECT_EQ(0, probe.unanswered) << "of " << probe.probes;
+    EXPECT_LT(probe.worstWaitMs, 200u);
+    ASSERT_NE(0u, probe.cancelTick) << "the job ended before a third";
+    EXPECT_LT(ended - probe.cancelTick, 3000u);
+    EXPECT_EQ(count, probe.barTotal);
+    EXPECT_TRUE(std::is_sorted(probe.positions.begin(), probe.positions.end()));
+    EXPECT_LT(probe.positions.front(), probe.positions.back());
+    std::vector<std::string> thumbs = folder.List("thumbnails");
+    std::vector<std::string> fromThumbs;
+    for (const std::string &thumb : thumbs) {
+        EXPECT_EQ(std::string::npos, thumb.find(".tmp")) << thumb;
+        fromThumbs.push_back(Hex(thumb.substr(0, thumb.find("_small.jpg")) + ".jpg"));
+    }
+    EXPECT_GT(thumbs.size(), 0u);
+    EXPECT_LT(thumbs.size(), (size_t)count);
+    ASSERT_EQ(0, Load(folder));
+    std::vector<std::string> names = RowNames(Rows());
+    std::sort(fromThumbs.begin(), fromThumbs.end());
+    EXPECT_EQ(fromThumbs, names);
+    ASSERT_EQ(1u, watch.summaries.size()) << Describe(watch.seen);
+    EXPECT_EQ(0u, watch.summaries[0].text.find("Задание остановлено (Отмена).\nМиниатюр записано: " +
+                                                std::to_string(thumbs.size()) + "\n"))
+        << watch.summaries[0].text;
 }

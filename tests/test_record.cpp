@@ -267,7 +267,9 @@ TEST_F(Record, DialogTemplate)
     const std::vector<int> expectedIds = {IDOK, IDC_REC_NAME, IDC_REC_IMG_NAME, IDC_REC_COMMENTARY,
                                           IDC_REC_WIDTH, IDC_REC_SIZE, IDC_REC_DATE, IDC_REC_SEC_ID,
                                           IDC_REC_DIR, IDC_REC_HEIGHT, -1, IDC_REC_DEFAULT,
-                                          -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+                                          -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                          // added after every specified control: the preview, its size and "n of N"
+                                          IDC_REC_PREVIEW, IDC_REC_PREVIEW_INFO};
     EXPECT_EQ(expectedIds, ids);
     EXPECT_NE(std::string::npos, labels.find("|При обработке Фотографий сайт example.org задает описание"));
     EXPECT_NE(std::string::npos, labels.find("|$desc - описание файла (МАХ=700 символов)|"));

@@ -202,7 +202,8 @@ TEST_F(StatusLine, EveryCallerShowsItsText)
         PressNow(description, IDOK);
     }));
     SendMessageA(mainWindow, WM_COMMAND, IDM_THUMBNAILS, 0);
-    look("Запись файла imagelog.sql");
+    // after the job's summary the status line shows the working directory again
+    look(photos.winPath);
 
     TextCopy(workDir, sizeof workDir, names.winPath.c_str());
     std::string lastFound = names.SearchOrder("*.*").back();

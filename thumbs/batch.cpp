@@ -1,5 +1,6 @@
 #include "thumbs.h"
 #include "../base/base.h"
+#include "../base/progress.h"
 #include "../base/state.h"
 #include "thumbfile.h"
 #include "thumbformat.h"
@@ -47,14 +48,14 @@ static int WorkFolderVanished(void)
     return 1;
 }
 
-// Shows what the image library reported while the entry decoded, as it would have
-// appeared had the library run here.
+// Shows what the image library reported while the entry decoded, each report in a box
+// that names the entry.
 static void ShowLibraryMessages(const DecodedEntry *decoded)
 {
     FREE_IMAGE_FORMAT format;
     char text[1024];
     for (int i = 0; DecodedMessage(decoded, i, &format, text, sizeof text); i++)
-        ImageLibraryMessage(format, text);
+        ShowEntryLibraryMessage(decoded->find.cFileName, text);
 }
 
 // Takes the decoded entry's sizes and thumbnail as the image's own, in place of any it
@@ -126,7 +127,6 @@ static void ShowSaveError(const BatchImage *image, const char *text)
 // to the job, through the Win32 file API, each one checked.
 static FIMEMORY *EncodeThumbnail(BatchImage *image, FREE_IMAGE_FORMAT format)
 {
-    image->thumbnail = ThumbnailForFormat(image->thumbnail, format);
     FIMEMORY *memory = FreeImage_OpenMemory(NULL, 0);
     if (memory != NULL && FreeImage_SaveToMemory(format, image->thumbnail, memory, 0))
         return memory;
@@ -219,22 +219,30 @@ static StepResult SaveThumbnail(DecodedEntry *decoded, BatchImage *image, Placed
     }
     if (IsCaseTwin(image, placed))
         return STEP_DONE;
+    // converted first, so that the description dialog shows the very bitmap saved
+    image->thumbnail = ThumbnailForFormat(image->thumbnail, format);
     DescribeImage(image);
     StepResult step = SaveThumbnailFile(image, format);
     if (step != STEP_ON)
         return step;
     RememberPlaced(placed, image->thumbPath, image->entry.cFileName);
-    return WriteImageStatement(image) ? STEP_DONE : STEP_END;
+    if (!WriteImageStatement(image))
+        return STEP_END;
+    image->recorded = 1;
+    return STEP_DONE;
 }
 
-// Everything done for one listed entry, held in an image of its own. Loading and
-// scaling come first and stand apart from naming, recording and saving. 0 when the job
-// must end.
-static int ProcessEntry(DecodedEntry *decoded, PlacedNames *placed)
+// Everything done for one listed entry, the index-th of total, held in an image of its
+// own. Loading and scaling come first and stand apart from naming, recording and saving.
+// The tally counts it written or skipped. 0 when the job must end.
+static int ProcessEntry(DecodedEntry *decoded, PlacedNames *placed, int index, int total, JobTally *tally)
 {
     BatchImage image;
     image.entry = decoded->find;
     image.thumbnail = NULL;
+    image.index = index;
+    image.total = total;
+    image.recorded = 0;
     StepResult step = TakeEntryImage(decoded, &image);
     if (step == STEP_ON) {
         BuildBaseName(&image);
@@ -245,27 +253,41 @@ static int ProcessEntry(DecodedEntry *decoded, PlacedNames *placed)
     }
     if (image.thumbnail != NULL)
         FreeImage_Unload(image.thumbnail);
+    if (image.recorded)
+        tally->done++;
+    else
+        TallyMissed(tally, image.entry.cFileName);
     return step != STEP_END;
 }
 
 // Walks every entry that matches findMask, directories included, in the order the file
-// system lists them, until the log fails; the decoder lists them and decodes ahead.
-static void ProcessMatchingEntries(void)
+// system lists them, until the log fails or Cancel is pressed; the decoder lists them and
+// decodes ahead. The progress window follows the walk, and the program's windows are
+// answered between entries and while a worker is awaited. 0 when nothing was listed.
+static int ProcessMatchingEntries(JobTally *tally)
 {
+    int total = CountEntries(findMask);
     if (!DecoderBegin(findMask, thumbSize)) {
         MessageBoxA(NULL, "FindFirstFile", "Error", MB_OK | MB_ICONINFORMATION);
-        return;
+        return 0;
     }
+    ProgressOpen("Миниатюры", total);
+    DecoderWhileWaiting(ProgressHandleMessages);
     PlacedNames placed;
     PlacedNamesBegin(&placed);
     DecodedEntry decoded;
     int goOn = 1;
-    while (goOn && DecoderNext(&decoded)) {
-        goOn = ProcessEntry(&decoded, &placed);
+    for (int index = 1; goOn && DecoderNext(&decoded); index++) {
+        // an entry listed after the count still gets its "n of N"
+        total = index > total ? index : total;
+        goOn = ProgressNext(decoded.find.cFileName) && ProcessEntry(&decoded, &placed, index, total, tally);
         DecoderRelease(&decoded);
     }
     PlacedNamesEnd(&placed);
+    DecoderWhileWaiting(NULL);
     DecoderEnd();
+    ProgressClose();
+    return 1;
 }
 
 // The thumbnail job: a thumbnail and an imagelog.sql statement for every image of workDir
@@ -278,12 +300,17 @@ int MakeThumbnails(void)
     if (ThumbSettingsAccepted(NULL, workDir, findMask, thumbSuffix, thumbSize) && EnterWorkDir()) {
         ShowStatus("Создание файла imagelog.sql и папки thumbnails");
         if (OpenImageLog()) {
+            JobTally tally;
+            TallyStart(&tally);
+            int walked = 0;
             if (MakeThumbnailFolder()) {
                 RemoveStaleTempFiles(thumbFolder);
-                ProcessMatchingEntries();
+                walked = ProcessMatchingEntries(&tally);
             }
             CloseImageLog();
             ShowStatus("Запись файла imagelog.sql");
+            if (walked)
+                ShowThumbnailSummary(&tally);
         }
     }
     recordDefaultsSet = 0;

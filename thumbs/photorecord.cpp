@@ -40,17 +40,43 @@ static INT_PTR OnRecordCommand(HWND dialog, int id)
     return FALSE;
 }
 
-// The dialog procedure. Returning TRUE from the initialisation lets the system put the
-// focus on Ok, so that Enter confirms the values as shown.
+// Makes the picture of the image's thumbnail (the bitmap the job will save) for the room
+// of the preview control, kept with the dialog until it ends, and writes its size and
+// "n of N" under it.
+static void ShowPreview(HWND dialog, const BatchImage *image)
+{
+    if (image == NULL)
+        return;
+    RECT room;
+    GetClientRect(GetDlgItem(dialog, IDC_REC_PREVIEW), &room);
+    HBITMAP picture = MakePreviewBitmap(image->thumbnail, room.right, room.bottom, GetSysColor(COLOR_BTNFACE));
+    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)picture);
+    char info[128];
+    FormatPreviewInfo(info, sizeof info, image->thumbnail, image->index, image->total);
+    SetDlgItemTextA(dialog, IDC_REC_PREVIEW_INFO, info);
+}
+
+// The dialog procedure; lParam is the BatchImage described. Returning TRUE from the
+// initialisation lets the system put the focus on Ok, so that Enter confirms the values
+// as shown.
 INT_PTR CALLBACK PhotoRecordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)lParam;
     switch (message) {
     case WM_INITDIALOG:
         ShowRecord(dialog);
+        ShowPreview(dialog, (const BatchImage *)lParam);
         return TRUE;
     case WM_COMMAND:
         return OnRecordCommand(dialog, LOWORD(wParam));
+    case WM_DRAWITEM:
+        if (wParam != IDC_REC_PREVIEW)
+            return FALSE;
+        DrawPreview((const DRAWITEMSTRUCT *)lParam, (HBITMAP)GetWindowLongPtrA(dialog, DWLP_USER));
+        return TRUE;
+    case WM_DESTROY:
+        if (GetWindowLongPtrA(dialog, DWLP_USER) != 0)
+            DeleteObject((HBITMAP)GetWindowLongPtrA(dialog, DWLP_USER));
+        return FALSE;
     }
     return FALSE;
 }

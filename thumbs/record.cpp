@@ -112,7 +112,7 @@ void DescribeImage(const BatchImage *image)
     FillRecordFromImage(image);
     if (recordDefaultsSet == 0)
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_PHOTO_RECORD), mainWindow,
-                        PhotoRecordProc, 0);
+                        PhotoRecordProc, (LPARAM)image);
 }
 
 // Writes the statement of PhotoRecord and shows the file's name. When the log cannot

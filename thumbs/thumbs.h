@@ -14,6 +14,7 @@ struct RecordColumn {
     int editId;
 };
 #define RECORD_COLUMNS 9
+
 extern const RecordColumn recordColumns[RECORD_COLUMNS];
 
 // One image of the batch on its way to its thumbnail and its row. The batch holds it on
@@ -25,6 +26,8 @@ struct BatchImage {
     FIBITMAP *thumbnail;       // the batch's own until the entry is done
     char baseName[PATH_CAP];   // the name cut before its last '.', then the suffix
     char thumbPath[PATH_CAP];  // "thumbnails\" + baseName, relative to workDir
+    int index, total;          // the entry is the index-th (from 1) of total listed
+    int recorded;              // its thumbnail is in place and its row written
 };
 
 INT_PTR CALLBACK ThumbJobProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -34,6 +37,10 @@ void CloseImageLog(void);
 void DescribeImage(const BatchImage *image);
 int WriteImageStatement(const BatchImage *image);
 INT_PTR CALLBACK PhotoRecordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+HBITMAP MakePreviewBitmap(FIBITMAP *image, int roomWidth, int roomHeight, COLORREF background);
+void DrawPreview(const DRAWITEMSTRUCT *item, HBITMAP picture);
+void FormatPreviewInfo(char *text, size_t cap, FIBITMAP *image, int index, int total);
 void ImageLibraryMessage(FREE_IMAGE_FORMAT format, const char *message);
+void ShowEntryLibraryMessage(const char *entryName, const char *message);
 
 #endif

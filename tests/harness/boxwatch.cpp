@@ -1,6 +1,8 @@
 #include "boxwatch.h"
 #include "fixture.h"
 
+#include "base/progress.h"
+
 #include <map>
 
 static thread_local BoxWatch *activeWatch = NULL;
@@ -75,6 +77,11 @@ void BoxWatch::OnActivate(HWND window)
     box.caption = caption;
     box.text = box.messageBox ? ControlText(window, messageBoxTextId) : "";
     box.icon = box.messageBox ? IconOf(window) : ICON_NONE;
+    if (box.messageBox && box.caption == SUMMARY_CAPTION) {
+        summaries.push_back(box);
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        return;
+    }
     seen.push_back(box);
     if (answers.empty()) {
         unanswered++;

@@ -34,6 +34,9 @@ public:
     size_t Pending() const { return answers.size(); }
 
     std::vector<SeenBox> seen;
+    // the summary boxes that end the jobs: kept apart from seen, answered with OK, and
+    // never given a queued answer
+    std::vector<SeenBox> summaries;
     int unanswered = 0;  // boxes that came with no answer queued (closed with OK / Esc)
 
     void OnActivate(HWND window);

@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "app/app.h"
+#include "base/progress.h"
 #include "base/state.h"
 #include "base/textbuf.h"
 #include "res/resource.h"
@@ -75,6 +76,10 @@ static LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam)
             char text[2048] = "";
             GetWindowTextA(window, caption, sizeof caption);
             GetDlgItemTextA(window, BOX_TEXT_ID, text, sizeof text);
+            // a summary's time differs from run to run and build to build
+            char *timeTaken = strcmp(caption, SUMMARY_CAPTION) == 0 ? strstr(text, SUMMARY_TIME_LABEL) : NULL;
+            if (timeTaken != NULL)
+                *timeTaken = '\0';
             LogText(caption);
             LogText(" | ");
             LogText(text);

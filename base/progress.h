@@ -1,0 +1,41 @@
+// What a running job shows and keeps answering: the progress window ("n of N", the bar,
+// the entry's name, the time left, "Отмена") and, at the end, the summary box.
+#ifndef FOTOBATCH_PROGRESS_H
+#define FOTOBATCH_PROGRESS_H
+
+#include <windows.h>
+#include "state.h"
+
+#define PROGRESS_CLASS "FotobatchProgress"
+#define SUMMARY_CAPTION "Итог задания"
+#define SUMMARY_TIME_LABEL "Время: "  // the summary's last line, the time the job took
+#define SUMMARY_NAMES 5  // the entries named in the summary; more are only counted
+
+// Opens the progress window over the main window for a job of total entries.
+void ProgressOpen(const char *caption, int total);
+// Entry n+1 begins: the window shows it, and waiting messages are handled. 0 once Cancel
+// was pressed: the job ends instead of beginning the entry.
+int ProgressNext(const char *name);
+// Handles the messages waiting for any window of the program, so that every window
+// repaints while the job works; for a job that waits. 0 once Cancel was pressed.
+int ProgressHandleMessages(void);
+int ProgressCancelled(void);
+void ProgressClose(void);
+// Writes "n of N" into the text.
+void FormatCount(char *text, size_t cap, int n, int total);
+
+// What a job did, for its summary. Thumbnails: done are the thumbnails written, missed
+// the entries skipped. FIX: done renamed, unchanged, missed the renames that failed.
+struct JobTally {
+    DWORD startTick;
+    int done;
+    int unchanged;
+    int missed;
+    char missedNames[SUMMARY_NAMES * (PATH_CAP + 6)];  // the first few missed, one a line
+};
+void TallyStart(JobTally *tally);
+void TallyMissed(JobTally *tally, const char *name);
+void ShowThumbnailSummary(const JobTally *tally);
+void ShowNameFixSummary(const JobTally *tally);
+
+#endif

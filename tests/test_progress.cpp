@@ -1,0 +1,209 @@
+// A job followed and stopped: the description dialog's picture of the thumbnail against
+// the saved file, and the name fix cancelled at about a third through its progress window.
+#include "gtest_win.h"
+#include "boxwatch.h"
+#include "fixture.h"
+#include "hostile.h"
+#include "images.h"
+#include "jobprobe.h"
+
+#include "base/progress.h"
+#include "base/state.h"
+#include "namefix/namefix.h"
+#include "res/resource.h"
+#include "thumbs/thumbs.h"
+
+#include <algorithm>
+#include <map>
+
+// What the dialog drew into its preview control, 32-bit pixels top-down.
+struct Drawn {
+    int width = 0, height = 0;
+    std::vector<DWORD> pixels;
+    DWORD At(int x, int y) const { return pixels[(size_t)y * width + x] & 0xFFFFFF; }
+};
+
+static Drawn DrawnPreview(HWND dialog)
+{
+    HWND control = GetDlgItem(dialog, IDC_REC_PREVIEW);
+    RECT room;
+    GetClientRect(control, &room);
+    Drawn drawn;
+    drawn.width = room.right;
+    drawn.height = room.bottom;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = drawn.width;
+    info.bmiHeader.biHeight = -drawn.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = NULL;
+    HBITMAP section = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ before = SelectObject(dc, section);
+    SendMessageA(control, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT);
+    GdiFlush();
+    drawn.pixels.assign((DWORD *)bits, (DWORD *)bits + (size_t)drawn.width * drawn.height);
+    SelectObject(dc, before);
+    DeleteDC(dc);
+    DeleteObject(section);
+    return drawn;
+}
+
+// A file's pixel as the dialog's background shows it through its transparency, 0x00RRGGBB.
+static DWORD OverBackground(const BYTE *pixel)
+{
+    COLORREF back = GetSysColor(COLOR_BTNFACE);
+    auto blend = [&](int value, int under) { return (value * pixel[FI_RGBA_ALPHA] + under * (255 - pixel[FI_RGBA_ALPHA]) + 127) / 255; };
+    return (DWORD)(blend(pixel[FI_RGBA_RED], GetRValue(back)) << 16 | blend(pixel[FI_RGBA_GREEN], GetGValue(back)) << 8 |
+                   blend(pixel[FI_RGBA_BLUE], GetBValue(back)));
+}
+
+// Compares the drawn preview with the saved thumbnail at a grid of points.
+static void ExpectPreviewIsFile(const Drawn &drawn, const std::string &unixPath, const std::string &what)
+{
+    FIBITMAP *file = FreeImage_Load(FreeImage_GetFileType(unixPath.c_str(), 0), unixPath.c_str(), 0);
+    ASSERT_NE(nullptr, file) << what;
+    FIBITMAP *pixels = FreeImage_ConvertTo32Bits(file);
+    int width = (int)FreeImage_GetWidth(pixels), height = (int)FreeImage_GetHeight(pixels);
+    int left = (drawn.width - width) / 2, top = (drawn.height - height) / 2;
+    int differ = 0;
+    for (int y = 0; y < height; y += (height > 9 ? height / 9 : 1))
+        for (int x = 0; x < width; x += (width > 9 ? width / 9 : 1)) {
+            const BYTE *pixel = FreeImage_GetScanLine(pixels, height - 1 - y) + 4 * x;
+            differ += drawn.At(left + x, top + y) != OverBackground(pixel);
+        }
+    EXPECT_EQ(0, differ) << what;
+    // the room around the picture is the dialog's background
+    DWORD back = GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ((DWORD)(GetRValue(back) << 16 | GetGValue(back) << 8 | GetBValue(back)), drawn.At(0, 0)) << what;
+    FreeImage_Unload(pixels);
+    FreeImage_Unload(file);
+}
+
+static std::string Encoded(FIBITMAP *picture, FREE_IMAGE_FORMAT format, int flags = 0)
+{
+    std::string bytes = Encode(picture, format, flags);
+    FreeImage_Unload(picture);
+    return bytes;
+}
+
+// Every kind of bitmap a job can hold, each under two names in a folder of its own: the
+// picture beside each description dialog is the file that was saved for that entry, and
+// under it stand the thumbnail's size and "n of 2".
+TEST(Preview, ShowsTheThumbnailThatIsSaved)
+{
+    StartProgram();
+    FIBITMAP *colour = Picture(320, 200);
+    struct Case { const char *what, *extension; std::string bytes; const char *size; };
+    const std::vector<Case> cases = {
+        {"landscape", ".jpg", Encode(colour, FIF_JPEG, 90), "150 x 94"},
+        {"portrait", ".jpg", Encoded(Picture(200, 320), FIF_JPEG, 90), "94 x 150"},
+        {"turned by Exif", ".jpg", OrientedJpeg(colour, 3, 1, 6, true), "94 x 150"},
+        {"grey", ".png", Encoded(FreeImage_ConvertToGreyscale(colour), FIF_PNG), "150 x 94"},
+        {"RGBA", ".png", Encoded(Picture(320, 200, 32), FIF_PNG), "150 x 94"},
+        {"palette", ".gif", Encoded(FreeImage_ColorQuantize(colour, FIQ_WUQUANT), FIF_GIF), "150 x 94"},
+        {"1-bit", ".bmp", Encoded(FreeImage_Threshold(colour, 128), FIF_BMP), "150 x 94"},
+        {"small: never enlarged", ".png", Encoded(Picture(40, 30), FIF_PNG), "40 x 30"},
+    };
+    FreeImage_Unload(colour);
+    for (const Case &c : cases) {
+        TestFolder folder;
+        for (const char *name : {"p1", "p2"})
+            folder.WriteFile(name + std::string(c.extension), c.bytes);
+        std::vector<std::string> order = folder.SearchOrder(std::string("*") + c.extension);
+        std::vector<Drawn> drawn;
+        std::vector<std::string> info;
+        BoxWatch watch;
+        for (int i = 0; i < 2; i++)
+            watch.Then(Steps([&](HWND dialog) {
+                drawn.push_back(DrawnPreview(dialog));
+                info.push_back(ControlText(dialog, IDC_REC_PREVIEW_INFO));
+                PressNow(dialog, IDOK);
+            }));
+        TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+        TextCopy(findMask, sizeof findMask, (std::string("*") + c.extension).c_str());
+        TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.png");
+        thumbSize = 150;
+        MakeThumbnails();
+        ASSERT_EQ(2u, drawn.size()) << c.what << Describe(watch.seen);
+        for (int i = 0; i < 2; i++) {
+            std::string base = order[i].substr(0, 2);
+            EXPECT_EQ(std::string(c.size) + ", " + std::to_string(i + 1) + " of 2", info[i]) << c.what;
+            ExpectPreviewIsFile(drawn[i], folder.Path("thumbnails/" + base + "_small.png"), c.what);
+        }
+    }
+}
+
+// A float thumbnail (saved as HDR) is shown tone-mapped: a picture of its size, not the
+// bare background.
+TEST(Preview, FloatThumbnailIsMappedForDisplay)
+{
+    StartProgram();
+    TestFolder folder;
+    FIBITMAP *picture = Picture(320, 200);
+    folder.WriteFile("f.hdr", Encoded(FreeImage_ConvertToRGBF(picture), FIF_HDR));
+    FreeImage_Unload(picture);
+    Drawn drawn;
+    std::string info;
+    BoxWatch watch;
+    watch.Then(Steps([&](HWND dialog) {
+        drawn = DrawnPreview(dialog);
+        info = ControlText(dialog, IDC_REC_PREVIEW_INFO);
+        PressNow(dialog, IDOK);
+    }));
+    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+    TextCopy(findMask, sizeof findMask, "*.hdr");
+    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.hdr");
+    thumbSize = 150;
+    MakeThumbnails();
+    ASSERT_FALSE(drawn.pixels.empty()) << Describe(watch.seen);
+    EXPECT_EQ("150 x 94, 1 of 1", info);
+    int left = (drawn.width - 150) / 2, top = (drawn.height - 94) / 2;
+    std::map<DWORD, int> colours;
+    for (int x = 0; x < 150; x += 10)
+        colours[drawn.At(left + x, top + 47)]++;
+    EXPECT_GT(colours.size(), 5u) << "a ramp, not one colour";
+}
+
+// FIX over 2,000 entries, cancelled at about a third through its progress window: the main
+// window answers throughout, the bar grows, the walk stops soon after, every entry is there
+// under exactly one name (its old one or its fixed one), and the summary counts them.
+TEST(Progress, NameFixCancelledAtAThird)
+{
+    StartProgram();
+    TestFolder folder;
+    const int count = 2000;
+    for (int i = 0; i < count; i++)
+        folder.WriteFile("Entry " + std::to_string(10000 + i), std::to_string(i));
+    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+    BoxWatch watch;
+    JobProbe probe(count / 3);
+    FixFileNames();
+    DWORD ended = GetTickCount();
+    probe.Stop();
+    EXPECT_EQ(0, probe.unanswered);
+    EXPECT_LT(probe.worstWaitMs, 200u);
+    ASSERT_NE(0u, probe.cancelTick) << "the walk ended before a third";
+    EXPECT_LT(ended - probe.cancelTick, 3000u);
+    EXPECT_EQ(count, probe.barTotal);
+    ASSERT_GE(probe.positions.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(probe.positions.begin(), probe.positions.end()));
+    EXPECT_LT(probe.positions.front(), probe.positions.back());
+    // every entry under one name: its old or its fixed one, with its own content
+    std::vector<std::string> names = folder.List();
+    ASSERT_EQ((size_t)count, names.size());
+    int renamed = 0;
+    for (const std::string &name : names) {
+        int i = std::stoi(folder.ReadFile(name));
+        std::string old = "Entry " + std::to_string(10000 + i);
+        EXPECT_TRUE(name == old || name == "entry_" + std::to_string(10000 + i)) << name;
+        renamed += name != old;
+    }
+    EXPECT_GT(renamed, 0);
+    EXPECT_LT(renamed, count);
+    ASSERT_EQ(1u, watch.summaries.size()) << Describe(watch.seen);
+    EXPECT_NE(std::string::npos, watch.summaries[0].text.find("Переименовано: " + std::to_string(renamed) + "\n"))
+        << watch.summaries[0].text;
+    EXPECT_EQ(nullptr, FindWindowA(PROGRESS_CLASS, NULL));
+}
