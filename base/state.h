@@ -55,10 +55,7 @@ extern WIN32_FIND_DATAA WFD;
 extern HWND mainWindow;
 extern HINSTANCE appInstance;
 
-// The clock that BuildDateStamp reads, GetLocalTime; the tests put a fixed one in its place.
-extern void (WINAPI *readLocalClock)(SYSTEMTIME *moment);
-void BuildDateStamp(void);
 void FormatDateStamp(const SYSTEMTIME *moment, char *text, size_t cap);
-void ResetSharedState(void);
+void SetStartUpState(void);
 
 #endif

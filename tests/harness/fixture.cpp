@@ -43,7 +43,7 @@ static void UseBuiltWorker()
 
 void StartProgram()
 {
-    ResetSharedState();
+    SetStartUpState();
     UseBuiltWorker();
     if (mainWindow != NULL && IsWindow(mainWindow)) {
         EnableWindow(mainWindow, TRUE);

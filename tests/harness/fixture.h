@@ -12,7 +12,8 @@
 std::string AnsiToUtf8(const std::string &ansi);
 std::string Utf8ToAnsi(const std::string &utf8);
 
-// Creates the main window once per test program and resets the shared state.
+// Creates the main window once per test program and puts the shared state back to what
+// start-up makes it.
 void StartProgram();
 // Dispatches whatever is waiting in this thread's queue.
 void PumpMessages();
