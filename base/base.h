@@ -7,6 +7,8 @@
 #include <windows.h>
 
 int ShowStatus(const char *text);
+// A box captioned "Error" whose text is the given text followed by the name it concerns.
+void ShowNamedError(HWND owner, const char *text, const char *name, UINT icon);
 
 int EnterWorkDir(void);
 int RunJob(int (*job)(void));

@@ -11,13 +11,6 @@
 #include <algorithm>
 #include <string.h>
 
-// Opens the job dialog from the menu; the steps run inside it and must close it.
-static void OpenJobDialog(BoxWatch &watch, std::function<void(HWND)> steps)
-{
-    watch.Then(Steps(steps));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_THUMBNAILS, 0);
-}
-
 class JobDialog : public ::testing::Test {
 protected:
     void SetUp() override { StartProgram(); }
@@ -49,7 +42,7 @@ TEST_F(JobDialog, RunAcceptsOnlySizesFrom10To65536)
         StartProgram();
         BoxWatch watch;
         bool stillOpen = false;
-        OpenJobDialog(watch, [&](HWND dialog) {
+        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
             SetField(dialog, IDC_SIZE_FIELD, c.text);
             SetField(dialog, IDC_MASK_FIELD, "*.png");
             SetField(dialog, IDC_JOB_DIR, folder.winPath);
@@ -84,7 +77,7 @@ TEST_F(JobDialog, RunAcceptsOnlySizesFrom10To65536)
 TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
 {
     BoxWatch watch;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         SetField(dialog, IDC_SIZE_FIELD, "1200");
         SetField(dialog, IDC_MASK_FIELD, "*.bmp");
         SetField(dialog, IDC_JOB_DIR, folder.winPath);
@@ -102,7 +95,7 @@ TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
     EXPECT_STREQ("C:\\out_images\\", outDirPath);
 
     std::string size, mask, dir, thumbs, out, suffix;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         size = ControlText(dialog, IDC_SIZE_FIELD);
         mask = ControlText(dialog, IDC_MASK_FIELD);
         dir = ControlText(dialog, IDC_JOB_DIR);
@@ -130,7 +123,7 @@ TEST_F(JobDialog, OpenShowsTheChosenDirectoryAndItsDerivedPaths)
     std::string shown = folder.winPath + "\\photos";
     BoxWatch watch;
     std::string dir, thumbs, out;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         SetField(dialog, IDC_JOB_DIR, "typed");
         watch.Then(Steps([&](HWND chooser) {
             // the chooser belongs to this dialog, which cannot start a batch meanwhile
@@ -158,7 +151,7 @@ TEST_F(JobDialog, OpenThenCancelInTheChooserStillReplacesTheTypedDirectory)
 {
     BoxWatch watch;
     std::string dir, thumbs, out;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         SetField(dialog, IDC_JOB_DIR, "typed");
         watch.Then(Press(IDC_CANCEL_BUTTON));
         ClickNow(dialog, IDC_JOB_OPEN);
@@ -178,7 +171,7 @@ TEST_F(JobDialog, DerivedPathsOfAVeryLongWorkDirAreCutWithinTheirBuffers)
     std::string longDir = "C:\\" + std::string(253, 'd');
     TextCopy(workDir, sizeof workDir, longDir.c_str());
     BoxWatch watch;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         watch.Then(Press(IDC_CANCEL_BUTTON));
         ClickNow(dialog, IDC_JOB_OPEN);
         PressNow(dialog, IDCANCEL);
@@ -193,7 +186,7 @@ TEST_F(JobDialog, DerivedPathsOfAVeryLongWorkDirAreCutWithinTheirBuffers)
 TEST_F(JobDialog, OnlyTheFieldsTheUserMayChangeAreOpen)
 {
     BoxWatch watch;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         EXPECT_EQ(GetDlgItem(dialog, IDC_RUN), GetFocus()) << "Run! has the focus";
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_THUMB_DIR_OPEN)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_OUT_DIR_OPEN)));
@@ -217,7 +210,7 @@ TEST_F(JobDialog, NoSecondJobCanStartWhileTheBatchRuns)
     // window, and with it its menu, stays disabled while that box is open
     BoxWatch watch;
     std::vector<bool> enabledDuringJob;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         for (int box = 0; box < 4; box++)
             watch.Then([&](HWND window) {
                 enabledDuringJob.push_back(IsWindowEnabled(mainWindow) != FALSE);
@@ -266,7 +259,7 @@ TEST_F(JobDialog, RunRefusesSettingsThatLeaveTheFolderOrCannotBeWritten)
         StartProgram();
         BoxWatch watch;
         bool stillOpen = false;
-        OpenJobDialog(watch, [&](HWND dialog) {
+        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
             SetField(dialog, IDC_SIZE_FIELD, c.size);
             SetField(dialog, IDC_MASK_FIELD, c.mask);
             SetField(dialog, IDC_JOB_DIR, folder.winPath);

@@ -7,6 +7,7 @@
 #include "boxwatch.h"
 #include "fixture.h"
 #include "images.h"
+#include "jobs.h"
 
 #include "base/state.h"
 #include "res/resource.h"
@@ -74,12 +75,9 @@ static std::string RunJob(const TestFolder &folder, bool noWorker)
     StartProgram();
     if (noWorker)
         UseStandIn("exit");
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    thumbSize = 150;
     BoxWatch watch;
     watch.Then(Press(IDC_REC_DEFAULT));
-    MakeThumbnails();
+    RunThumbnailJob(folder.winPath);
     EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     return folder.ReadFile("imagelog.sql");
 }

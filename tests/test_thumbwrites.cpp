@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
+#include "jobs.h"
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
@@ -83,13 +84,8 @@ static void MakeCaseFolder(const TestFolder &base)
 // files and rows are what these cases look at.
 static void RunJobIn(const std::string &work, const std::string &mask, const std::string &suffix)
 {
-    TextCopy(workDir, sizeof workDir, work.c_str());
-    TextCopy(thumbDirPath, sizeof thumbDirPath, (work + "\\thumbnails\\").c_str());
-    TextCopy(findMask, sizeof findMask, mask.c_str());
-    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix.c_str());
-    thumbSize = 150;
     recordDefaultsSet = 1;
-    MakeThumbnails();
+    RunThumbnailJob(work, mask, suffix);
 }
 
 // The same in base's work folder.
@@ -255,21 +251,6 @@ static bool PutSource(const TestFolder &folder, const Source &source)
     return saved;
 }
 
-// The pixel size of a thumbnail read back by the format its name stands for, and its bits
-// per pixel; 0 x 0 when that format cannot read it.
-static PixelSize LoadBack(const std::string &path, FREE_IMAGE_FORMAT format, unsigned *bpp)
-{
-    PixelSize size;
-    FIBITMAP *image = FreeImage_Load(format, path.c_str(), 0);
-    if (image == NULL)
-        return size;
-    size.width = (int)FreeImage_GetWidth(image);
-    size.height = (int)FreeImage_GetHeight(image);
-    *bpp = FreeImage_GetBPP(image);
-    FreeImage_Unload(image);
-    return size;
-}
-
 // Every format the library can write, with the suffix of its first extension: three real
 // thumbnails that load back in that format at the size asked for (square for icons), or
 // a refusal naming the suffix before anything is written.
@@ -295,14 +276,10 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
         for (const Source &source : sources)
             ASSERT_TRUE(PutSource(folder, source)) << source.name;
         BoxWatch watch;
-        TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-        TextCopy(findMask, sizeof findMask, "*.*g");
-        TextCopy(thumbSuffix, sizeof thumbSuffix, suffix.c_str());
-        thumbSize = 48;
         // the library's JPEG-XR writer fails or crashes on the job's thumbnails
         bool refused = format == FIF_JXR;
         watch.Then(Press(refused ? IDOK : IDC_REC_DEFAULT));
-        MakeThumbnails();
+        RunThumbnailJob(folder.winPath, "*.*g", suffix, 48);
         tested++;
 
         if (refused) {
@@ -322,7 +299,7 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
             if (named == FIF_ICO)
                 expected = PixelSize{48, 48};
             unsigned bpp = 0;
-            EXPECT_EQ(expected, LoadBack(folder.Path("thumbnails/" + name), named, &bpp)) << name;
+            EXPECT_EQ(expected, ImageFileSize(folder.Path("thumbnails/" + name), named, &bpp)) << name;
             if (onlyDepth.count(named)) {
                 EXPECT_EQ(onlyDepth.at(named), bpp) << name;
             }

@@ -7,21 +7,12 @@
 
 #include <string.h>
 
-// The base-name scan works on a copy of the entry's name. baseName lives for the whole
-// run; it is rebuilt for every entry, so nothing of one image's name reaches the next.
-static char nameCopy[PATH_CAP];
-static char baseName[PATH_CAP];
-static int scanPos;
-
 static const char thumbFolder[] = THUMB_FOLDER;
 
 // Tells the user about one entry that gets no thumbnail: the text, then its name.
-static void ShowEntryError(const char *text)
+static void ShowEntryError(const BatchImage *image, const char *text)
 {
-    char message[PATH_CAP + 128];
-    TextCopy(message, sizeof message, text);
-    TextAppend(message, sizeof message, WFD.cFileName);
-    MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
+    ShowNamedError(NULL, text, image->entry.cFileName, MB_ICONINFORMATION);
 }
 
 // Makes the thumbnails folder; one that is already there is what a second job expects.
@@ -35,10 +26,8 @@ static int MakeThumbnailFolder(void)
     }
     if (IsRealDirectory(thumbFolder))
         return 1;
-    char message[PATH_CAP + 96];
-    TextCopy(message, sizeof message, "thumbnails - не папка (файл или ссылка), миниатюры не записаны:\n");
-    TextAppend(message, sizeof message, thumbDirPath);
-    MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONWARNING);
+    ShowNamedError(NULL, "thumbnails - не папка (файл или ссылка), миниатюры не записаны:\n", thumbDirPath,
+                   MB_ICONWARNING);
     return 0;
 }
 
@@ -52,9 +41,9 @@ static void ShowLibraryMessages(const DecodedEntry *decoded)
         ImageLibraryMessage(format, text);
 }
 
-// Takes the decoded entry's size and thumbnail as the entry's own. 0 when there is
+// Takes the decoded entry's size and thumbnail as the image's own. 0 when there is
 // nothing to save; the user has been told and no image is left held.
-static int TakeEntryImage(DecodedEntry *decoded)
+static int TakeEntryImage(DecodedEntry *decoded, BatchImage *image)
 {
     ShowLibraryMessages(decoded);
     if (!decoded->loaded) {
@@ -62,64 +51,56 @@ static int TakeEntryImage(DecodedEntry *decoded)
         return 0;
     }
     if (decoded->thumbnail == NULL) {
-        ShowEntryError("Не удалось уменьшить изображение:\n");
+        ShowEntryError(image, "Не удалось уменьшить изображение:\n");
         return 0;
     }
-    sourceWidth = decoded->width;
-    sourceHeight = decoded->height;
-    thumb = decoded->thumbnail;
+    image->width = decoded->width;
+    image->height = decoded->height;
+    image->thumbnail = decoded->thumbnail;
     decoded->thumbnail = NULL;
     return 1;
 }
 
 // Cuts the name before its last '.', the first character excepted. A name without such a
 // '.' (photo, .jpg) is its own base name.
-static void BuildBaseName(void)
+static void BuildBaseName(BatchImage *image)
 {
-    TextCopy(nameCopy, sizeof nameCopy, WFD.cFileName);
-    TextCopy(baseName, sizeof baseName, nameCopy);
-    scanPos = (int)strlen(nameCopy);
-    while (scanPos > 0) {
-        if (nameCopy[scanPos] == '.') {
-            baseName[scanPos] = '\0';
-            scanPos = 0;
-        }
-        scanPos--;
-    }
+    char *base = image->baseName;
+    TextCopy(base, sizeof image->baseName, image->entry.cFileName);
+    char *dot = base[0] != '\0' ? strrchr(base + 1, '.') : NULL;
+    if (dot != NULL)
+        *dot = '\0';
 }
 
-// Extends the base name by the suffix. 0 when the thumbnail's name would not fit.
-static int AppendSuffix(void)
+// The thumbnail's name, base name and suffix; 0 when it would not fit.
+static int AppendSuffix(BatchImage *image)
 {
-    return TextAppend(baseName, sizeof baseName, thumbSuffix);
+    return TextAppend(image->baseName, sizeof image->baseName, thumbSuffix);
 }
 
-// The output path of this entry, "thumbnails\" + base + suffix. 0 when it does not fit.
-static int BuildThumbnailPath(void)
+// The output path of the image, "thumbnails\" + base + suffix. 0 when it does not fit.
+static int BuildThumbnailPath(BatchImage *image)
 {
-    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, thumbFolder);
-    TextAppend(thumbPathPrefix, sizeof thumbPathPrefix, "\\");
-    return TextAppend(thumbPathPrefix, sizeof thumbPathPrefix, baseName);
+    TextCopy(image->thumbPath, sizeof image->thumbPath, thumbFolder);
+    TextAppend(image->thumbPath, sizeof image->thumbPath, "\\");
+    return TextAppend(image->thumbPath, sizeof image->thumbPath, image->baseName);
 }
 
 // Tells the user which thumbnail was not saved: the text, then its path.
-static void ShowSaveError(const char *text)
+static void ShowSaveError(const BatchImage *image, const char *text)
 {
-    char message[PATH_CAP + 128];
-    TextCopy(message, sizeof message, text);
-    TextAppend(message, sizeof message, thumbPathPrefix);
-    MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
+    ShowNamedError(NULL, text, image->thumbPath, MB_ICONINFORMATION);
 }
 
-// Encodes thumb in the given format into memory. FreeImage_Save writes through the C
+// Encodes the thumbnail in the given format into memory. FreeImage_Save writes through the C
 // library, whose failed or short writes not every one of its writers checks, and opens
 // the final name itself, following a link there; encoding to memory leaves every write
 // to the job, through the Win32 file API, each one checked.
-static FIMEMORY *EncodeThumbnail(FREE_IMAGE_FORMAT format)
+static FIMEMORY *EncodeThumbnail(BatchImage *image, FREE_IMAGE_FORMAT format)
 {
-    thumb = ThumbnailForFormat(thumb, format);
+    image->thumbnail = ThumbnailForFormat(image->thumbnail, format);
     FIMEMORY *memory = FreeImage_OpenMemory(NULL, 0);
-    if (memory != NULL && FreeImage_SaveToMemory(format, thumb, memory, 0))
+    if (memory != NULL && FreeImage_SaveToMemory(format, image->thumbnail, memory, 0))
         return memory;
     if (memory != NULL)
         FreeImage_CloseMemory(memory);
@@ -127,10 +108,10 @@ static FIMEMORY *EncodeThumbnail(FREE_IMAGE_FORMAT format)
 }
 
 // Writes the encoded thumbnail under a temporary name in thumbnails and renames it over
-// thumbPathPrefix only when the whole file is on the disk, so that an earlier thumbnail
-// of that name survives a save that fails. 0 when it is not in place; the temporary file
-// is gone then.
-static int PlaceThumbnailFile(FIMEMORY *memory)
+// the thumbnail's path only when the whole file is on the disk, so that an earlier
+// thumbnail of that name survives a save that fails. 0 when it is not in place; the
+// temporary file is gone then.
+static int PlaceThumbnailFile(const BatchImage *image, FIMEMORY *memory)
 {
     BYTE *bytes = NULL;
     DWORD count = 0;
@@ -142,22 +123,22 @@ static int PlaceThumbnailFile(FIMEMORY *memory)
         return 0;
     int written = WriteAllBytes(file, bytes, count);
     CloseHandle(file);
-    if (written && RenameOver(tempName, thumbPathPrefix))
+    if (written && RenameOver(tempName, image->thumbPath))
         return 1;
     DeleteFileA(tempName);
     return 0;
 }
 
-// Saves thumb in the given format at thumbPathPrefix. 0, after telling the user which
+// Saves the thumbnail in the given format at its path. 0, after telling the user which
 // thumbnail, when it is not there.
-static int SaveThumbnailFile(FREE_IMAGE_FORMAT format)
+static int SaveThumbnailFile(BatchImage *image, FREE_IMAGE_FORMAT format)
 {
-    FIMEMORY *memory = EncodeThumbnail(format);
-    int placed = memory != NULL && PlaceThumbnailFile(memory);
+    FIMEMORY *memory = EncodeThumbnail(image, format);
+    int placed = memory != NULL && PlaceThumbnailFile(image, memory);
     if (memory != NULL)
         FreeImage_CloseMemory(memory);
     if (!placed)
-        ShowSaveError("Не удалось сохранить миниатюру:\n");
+        ShowSaveError(image, "Не удалось сохранить миниатюру:\n");
     return placed;
 }
 
@@ -166,47 +147,42 @@ static int SaveThumbnailFile(FREE_IMAGE_FORMAT format)
 // library does not know means no row and no file. A thumbnail name that would not be an
 // entry of thumbnails (an entry name holding a backslash, a device name) is refused
 // before the user is asked anything. 0 when the log failed and the job must end.
-int SaveThumbnail(void)
+static int SaveThumbnail(BatchImage *image)
 {
-    if (!BuildThumbnailPath()) {
-        ShowEntryError("Имя миниатюры длиннее 259 символов, файл пропущен:\n");
+    if (!BuildThumbnailPath(image)) {
+        ShowEntryError(image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
         return 1;
     }
     // only the extension matters here, so the relative name will do
-    FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(thumbPathPrefix);
+    FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(image->thumbPath);
     if (format == FIF_UNKNOWN)
         return 1;
-    if (!IsEntryOfFolder(thumbFolder, thumbPathPrefix)) {
-        ShowSaveError("Имя миниатюры ведёт за пределы папки thumbnails, файл пропущен:\n");
+    if (!IsEntryOfFolder(thumbFolder, image->thumbPath)) {
+        ShowSaveError(image, "Имя миниатюры ведёт за пределы папки thumbnails, файл пропущен:\n");
         return 1;
     }
-    DescribeImage();
-    if (!SaveThumbnailFile(format))
+    DescribeImage(image);
+    if (!SaveThumbnailFile(image, format))
         return 1;
-    return WriteImageStatement();
+    return WriteImageStatement(image);
 }
 
-// Lets go of the entry's thumbnail.
-static void FreeEntryImages(void)
-{
-    if (thumb != NULL)
-        FreeImage_Unload(thumb);
-    thumb = NULL;
-}
-
-// Everything done for the entry that WFD describes. Loading and scaling come first and
-// stand apart from naming, recording and saving. 0 when the job must end.
+// Everything done for one listed entry, held in an image of its own. Loading and
+// scaling come first and stand apart from naming, recording and saving. 0 when the job
+// must end.
 static int ProcessEntry(DecodedEntry *decoded)
 {
-    if (!TakeEntryImage(decoded))
+    BatchImage image;
+    image.entry = decoded->find;
+    if (!TakeEntryImage(decoded, &image))
         return 1;
-    BuildBaseName();
+    BuildBaseName(&image);
     int goOn = 1;
-    if (AppendSuffix())
-        goOn = SaveThumbnail();
+    if (AppendSuffix(&image))
+        goOn = SaveThumbnail(&image);
     else
-        ShowEntryError("Имя миниатюры длиннее 259 символов, файл пропущен:\n");
-    FreeEntryImages();
+        ShowEntryError(&image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
+    FreeImage_Unload(image.thumbnail);
     return goOn;
 }
 
@@ -221,7 +197,6 @@ static void ProcessMatchingEntries(void)
     DecodedEntry decoded;
     int goOn = 1;
     while (goOn && DecoderNext(&decoded)) {
-        WFD = decoded.find;
         goOn = ProcessEntry(&decoded);
         DecoderRelease(&decoded);
     }

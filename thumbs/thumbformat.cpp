@@ -1,4 +1,5 @@
 #include "thumbformat.h"
+#include "../base/base.h"
 #include "../base/state.h"
 
 #include <string.h>
@@ -172,10 +173,7 @@ static int HoldsPathBytes(const char *text, const char *bytes)
 // Shows the refusal of a Run! setting: the reason, then the text the user typed.
 static void ShowRefusal(HWND owner, const char *reason, const char *typed)
 {
-    char message[PATH_CAP + 160];
-    TextCopy(message, sizeof message, reason);
-    TextAppend(message, sizeof message, typed);
-    MessageBoxA(owner, message, "Error", MB_OK | MB_ICONWARNING);
+    ShowNamedError(owner, reason, typed, MB_ICONWARNING);
 }
 
 // The settings of a thumbnail job that would write outside the thumbnails folder or make

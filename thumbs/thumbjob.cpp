@@ -82,8 +82,8 @@ static void OnOpen(HWND dialog)
 {
     RunDirChooser(dialog);
     SetDlgItemTextA(dialog, IDC_JOB_DIR, workDir);
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\" THUMB_FOLDER "\\");
-    BuildWorkDirPath(outDirPath, sizeof outDirPath, "\\out_images\\");
+    BuildThumbDirPath();
+    BuildWorkDirPath(outDirPath, sizeof outDirPath, OUT_DIR_SUFFIX);
     SetDlgItemTextA(dialog, IDC_THUMB_DIR, thumbDirPath);
     SetDlgItemTextA(dialog, IDC_OUT_DIR, outDirPath);
 }
