@@ -4,6 +4,7 @@
 #include "boxwatch.h"
 #include "dialogs.h"
 #include "fixture.h"
+#include "images.h"
 
 #include "base/state.h"
 #include "res/resource.h"
@@ -284,5 +285,46 @@ TEST_F(JobDialog, RunRefusesSettingsThatLeaveTheFolderOrCannotBeWritten)
         EXPECT_STREQ("_small.jpg", thumbSuffix);
         EXPECT_STREQ("C:\\", workDir);
         EXPECT_TRUE(folder.List().empty());
+    }
+}
+
+// The job's own files (thumbnails\~fotobatch-<10 digits>-<2 digits>.tmp, 39 characters)
+// must fit a path of 259 characters under the working directory: a directory of 219
+// characters works, a longer one is refused at Run! with one box, and nothing is written.
+TEST_F(JobDialog, DeepWorkingDirectoriesWorkOrAreRefusedAtRun)
+{
+    for (size_t length : {219u, 220u, 250u}) {
+        SCOPED_TRACE(length);
+        StartProgram();
+        TestFolder here;
+        std::string sub, winDir = here.winPath;
+        while (winDir.size() < length) {
+            std::string part(std::min<size_t>(200, length - winDir.size() - 1), 'd');
+            sub += (sub.empty() ? "" : "/") + part;
+            winDir += "\\" + part;
+            here.MakeDir(sub);
+        }
+        std::string unixDir = here.Path(sub);
+        ASSERT_EQ(length, winDir.size());
+        ASSERT_TRUE(SaveTestImage(unixDir + "/p.jpg", FIF_JPEG, 64, 48));
+        BoxWatch watch;
+        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
+            SetField(dialog, IDC_JOB_DIR, winDir);
+            watch.Then(Press(length <= 219 ? IDC_REC_DEFAULT : IDOK));
+            ClickNow(dialog, IDC_RUN);
+            if (IsWindow(dialog))
+                PressNow(dialog, IDC_CANCEL_BUTTON);
+        });
+        ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+        if (length <= 219) {
+            EXPECT_EQ(winDir, workDir);
+            EXPECT_EQ((PixelSize{64, 48}), ImageFileSize(unixDir + "/thumbnails/p_small.jpg"));
+            EXPECT_NE(std::string::npos, here.ReadFile(sub + "/imagelog.sql").find("('p.jpg','p.jpg'"));
+            continue;
+        }
+        EXPECT_EQ("Путь папки длиннее 219 символов, миниатюры в ней не записать:\n" + winDir, watch.seen[1].text);
+        EXPECT_EQ(watch.seen[0].window, watch.seen[1].owner);
+        EXPECT_STREQ("C:\\", workDir);
+        EXPECT_FALSE(here.Exists(sub + "/imagelog.sql"));
     }
 }

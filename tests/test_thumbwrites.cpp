@@ -309,3 +309,88 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
     }
     EXPECT_GE(tested, 15);
 }
+
+// IMG_0001.JPG and img_0001.jpg would share one thumbnail on every disk that ignores
+// letter case: the second is refused with a box naming both, and the first keeps its
+// own thumbnail and row.
+TEST_F(ThumbWrites, CaseTwinsNeverShareAThumbnail)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("IMG_0001.JPG"), FIF_JPEG, 640, 480));
+    ASSERT_TRUE(SaveTestImage(work.Path("img_0001.jpg"), FIF_JPEG, 32, 24));
+    std::vector<std::string> order = work.SearchOrder("*.jpg");
+    ASSERT_EQ(2u, order.size());
+    auto thumbOf = [](const std::string &name) { return "thumbnails\\" + name.substr(0, 8) + "_small.jpg"; };
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("Имена миниатюр различаются только регистром букв, вторая не записана:\n" + order[0] + " -> " +
+                  thumbOf(order[0]) + "\n" + order[1] + " -> " + thumbOf(order[1]),
+              watch.seen[0].text);
+    std::string first = thumbOf(order[0]).substr(11);
+    EXPECT_EQ(std::vector<std::string>{first}, work.List("thumbnails"));
+    PixelSize firstSize = order[0] == "IMG_0001.JPG" ? PixelSize{150, 113} : PixelSize{32, 24};
+    EXPECT_EQ(firstSize, ImageFileSize(work.Path("thumbnails/" + first)));
+    std::string log = work.ReadFile("imagelog.sql");
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
+    EXPECT_NE(std::string::npos, log.find("('" + order[0] + "'")) << log;
+}
+
+// An imagelog.sql that may not be written stops the job before anything is written, with
+// the box of a log that cannot be opened; its rows stay.
+TEST_F(ThumbWrites, ProtectedLogStaysAndTheJobDoesNotRun)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("photo.jpg"), FIF_JPEG, 64, 48));
+    const std::string rows = "INSERT INTO photo_img VALUES ('a');\nINSERT INTO photo_img VALUES ('b');\n";
+    work.WriteFile("imagelog.sql", rows);
+    ASSERT_EQ(0, chmod(work.Path("imagelog.sql").c_str(), 0444));
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("fopen imagelog.sql", watch.seen[0].text);
+    EXPECT_EQ(rows, work.ReadFile("imagelog.sql"));
+    struct stat info;
+    ASSERT_EQ(0, stat(work.Path("imagelog.sql").c_str(), &info));
+    EXPECT_EQ(0444u, info.st_mode & 0777);
+    EXPECT_EQ((std::vector<std::string>{"imagelog.sql", "photo.jpg"}), work.List());
+}
+
+// Temporary files of the program's own pattern that a killed job left in thumbnails go
+// with the next job; other names stay.
+TEST_F(ThumbWrites, LeftoverTemporaryFilesAreRemoved)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("photo.jpg"), FIF_JPEG, 64, 48));
+    work.MakeDir("thumbnails");
+    const std::vector<std::string> kept = {"~fotobatch-1-x.tmp", "~fotobatch-12.tmp", "~fotobatch-7-1.tmpx"};
+    for (const std::string &name : kept)
+        work.WriteFile("thumbnails/" + name, "mine");
+    work.WriteFile("thumbnails/~fotobatch-4242-0.tmp", "");
+    work.WriteFile("thumbnails/~fotobatch-" + std::to_string(GetCurrentProcessId()) + "-99.tmp", "half");
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    std::vector<std::string> expected = kept;
+    expected.push_back("photo_small.jpg");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, work.List("thumbnails"));
+}
+
+// The working folder disappears while the first description dialog is open, as when
+// its medium is pulled: one box says so and the job ends.
+TEST_F(ThumbWrites, VanishedFolderEndsTheJobWithOneBox)
+{
+    TestFolder base;
+    base.MakeDir("work");
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        ASSERT_TRUE(SaveTestImage(base.Path(std::string("work/") + name), FIF_JPEG, 64, 48));
+    BoxWatch watch;
+    watch.Then([&base](HWND dialog) {
+        ASSERT_EQ(0, system(("rm -rf '" + base.Path("work") + "'").c_str()));
+        PressNow(dialog, IDOK);
+    });
+    RunThumbnailJob(base.winPath + "\\work");
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("Папка задания недоступна (носитель извлечён?), задание остановлено:\n" + base.winPath + "\\work",
+              watch.seen[1].text);
+}

@@ -3,11 +3,16 @@
 #include "../base/state.h"
 #include "thumbfile.h"
 #include "thumbformat.h"
+#include "twinnames.h"
 #include "../decode/decoder.h"
 
 #include <string.h>
 
 static const char thumbFolder[] = THUMB_FOLDER;
+
+// What one step leaves of an entry: it goes on to the next step, it is done (the user was
+// told, or there was silently nothing to do), or the whole job ends.
+enum StepResult { STEP_ON, STEP_DONE, STEP_END };
 
 // Tells the user about one entry that gets no thumbnail: the text, then its name.
 static void ShowEntryError(const BatchImage *image, const char *text)
@@ -31,6 +36,17 @@ static int MakeThumbnailFolder(void)
     return 0;
 }
 
+// A working folder gone from under the job (its medium pulled, the folder removed) fails
+// every later entry the same way: the user is told once, and the job ends.
+static int WorkFolderVanished(void)
+{
+    if (IsRealDirectory(thumbFolder))
+        return 0;
+    ShowNamedError(NULL, "Папка задания недоступна (носитель извлечён?), задание остановлено:\n", workDir,
+                   MB_ICONINFORMATION);
+    return 1;
+}
+
 // Shows what the image library reported while the entry decoded, as it would have
 // appeared had the library run here.
 static void ShowLibraryMessages(const DecodedEntry *decoded)
@@ -41,24 +57,31 @@ static void ShowLibraryMessages(const DecodedEntry *decoded)
         ImageLibraryMessage(format, text);
 }
 
-// Takes the decoded entry's size and thumbnail as the image's own. 0 when there is
-// nothing to save; the user has been told and no image is left held.
-static int TakeEntryImage(DecodedEntry *decoded, BatchImage *image)
+// Takes the decoded entry's sizes and thumbnail as the image's own, in place of any it
+// held. STEP_DONE when there is nothing to save: the user has been told.
+static StepResult TakeEntryImage(DecodedEntry *decoded, BatchImage *image)
 {
+    const WIN32_FIND_DATAA *listed = &decoded->find;
+    image->fileSize = ((unsigned long long)listed->nFileSizeHigh << 32) | listed->nFileSizeLow;
+    if (image->thumbnail != NULL)
+        FreeImage_Unload(image->thumbnail);
+    image->thumbnail = NULL;
+    if (!decoded->loaded && WorkFolderVanished())
+        return STEP_END;
     ShowLibraryMessages(decoded);
     if (!decoded->loaded) {
         MessageBoxA(NULL, "", "dib = GenericLoader(WFD.cFileName, 0)", MB_OK | MB_ICONINFORMATION);
-        return 0;
+        return STEP_DONE;
     }
     if (decoded->thumbnail == NULL) {
         ShowEntryError(image, "Не удалось уменьшить изображение:\n");
-        return 0;
+        return STEP_DONE;
     }
     image->width = decoded->width;
     image->height = decoded->height;
     image->thumbnail = decoded->thumbnail;
     decoded->thumbnail = NULL;
-    return 1;
+    return STEP_ON;
 }
 
 // Cuts the name before its last '.', the first character excepted. A name without such a
@@ -78,12 +101,17 @@ static int AppendSuffix(BatchImage *image)
     return TextAppend(image->baseName, sizeof image->baseName, thumbSuffix);
 }
 
-// The output path of the image, "thumbnails\" + base + suffix. 0 when it does not fit.
+// The output path of the image, "thumbnails\" + base + suffix. 0 when it does not fit,
+// or when with the working directory before it the path is longer than Win32 opens.
 static int BuildThumbnailPath(BatchImage *image)
 {
     TextCopy(image->thumbPath, sizeof image->thumbPath, thumbFolder);
     TextAppend(image->thumbPath, sizeof image->thumbPath, "\\");
-    return TextAppend(image->thumbPath, sizeof image->thumbPath, image->baseName);
+    if (!TextAppend(image->thumbPath, sizeof image->thumbPath, image->baseName))
+        return 0;
+    char fullPath[PATH_CAP];
+    DWORD length = GetFullPathNameA(image->thumbPath, sizeof fullPath, fullPath, NULL);
+    return length > 0 && length < sizeof fullPath;
 }
 
 // Tells the user which thumbnail was not saved: the text, then its path.
@@ -129,61 +157,95 @@ static int PlaceThumbnailFile(const BatchImage *image, FIMEMORY *memory)
     return 0;
 }
 
-// Saves the thumbnail in the given format at its path. 0, after telling the user which
-// thumbnail, when it is not there.
-static int SaveThumbnailFile(BatchImage *image, FREE_IMAGE_FORMAT format)
+// Saves the thumbnail in the given format at its path. STEP_DONE, after telling the user
+// which thumbnail, when it is not there.
+static StepResult SaveThumbnailFile(BatchImage *image, FREE_IMAGE_FORMAT format)
 {
     FIMEMORY *memory = EncodeThumbnail(image, format);
     int placed = memory != NULL && PlaceThumbnailFile(image, memory);
     if (memory != NULL)
         FreeImage_CloseMemory(memory);
-    if (!placed)
-        ShowSaveError(image, "Не удалось сохранить миниатюру:\n");
-    return placed;
+    if (placed)
+        return STEP_ON;
+    if (WorkFolderVanished())
+        return STEP_END;
+    ShowSaveError(image, "Не удалось сохранить миниатюру:\n");
+    return STEP_DONE;
+}
+
+// A thumbnail whose path differs from one placed earlier in this job in letter case only
+// is refused, with a box naming both sources and their thumbnails: on Windows, exFAT and
+// FAT, and in Wine's own lookup of names, the two paths are one file.
+static int IsCaseTwin(const BatchImage *image, const PlacedNames *placed)
+{
+    const char *earlierPath = NULL;
+    const char *earlierSource = CaseTwinOf(placed, image->thumbPath, &earlierPath);
+    if (earlierSource == NULL)
+        return 0;
+    char text[4 * PATH_CAP + 128];
+    TextCopy(text, sizeof text, "Имена миниатюр различаются только регистром букв, вторая не записана:\n");
+    TextAppend(text, sizeof text, earlierSource);
+    TextAppend(text, sizeof text, " -> ");
+    TextAppend(text, sizeof text, earlierPath);
+    TextAppend(text, sizeof text, "\n");
+    TextAppend(text, sizeof text, image->entry.cFileName);
+    TextAppend(text, sizeof text, " -> ");
+    TextAppend(text, sizeof text, image->thumbPath);
+    MessageBoxA(NULL, text, "Error", MB_OK | MB_ICONINFORMATION);
+    return 1;
 }
 
 // The output step of one image: the path, the format its extension names, the user's
-// description, the file, and only once the file is in place its row. An extension the
-// library does not know means no row and no file. A thumbnail name that would not be an
-// entry of thumbnails (an entry name holding a backslash, a device name) is refused
-// before the user is asked anything. 0 when the log failed and the job must end.
-static int SaveThumbnail(BatchImage *image)
+// description, the thumbnail, and only once it is in place its row. An extension the library does not know means no row and no file. A thumbnail
+// name that would not be an entry of thumbnails (an entry name holding a backslash, a
+// device name), or that is an earlier thumbnail's in other letter case, is refused before
+// the user is asked anything.
+static StepResult SaveThumbnail(DecodedEntry *decoded, BatchImage *image, PlacedNames *placed)
 {
+    (void)decoded;
     if (!BuildThumbnailPath(image)) {
         ShowEntryError(image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
-        return 1;
+        return STEP_DONE;
     }
     // only the extension matters here, so the relative name will do
     FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(image->thumbPath);
     if (format == FIF_UNKNOWN)
-        return 1;
+        return STEP_DONE;
     if (!IsEntryOfFolder(thumbFolder, image->thumbPath)) {
+        if (WorkFolderVanished())
+            return STEP_END;
         ShowSaveError(image, "Имя миниатюры ведёт за пределы папки thumbnails, файл пропущен:\n");
-        return 1;
+        return STEP_DONE;
     }
+    if (IsCaseTwin(image, placed))
+        return STEP_DONE;
     DescribeImage(image);
-    if (!SaveThumbnailFile(image, format))
-        return 1;
-    return WriteImageStatement(image);
+    StepResult step = SaveThumbnailFile(image, format);
+    if (step != STEP_ON)
+        return step;
+    RememberPlaced(placed, image->thumbPath, image->entry.cFileName);
+    return WriteImageStatement(image) ? STEP_DONE : STEP_END;
 }
 
 // Everything done for one listed entry, held in an image of its own. Loading and
 // scaling come first and stand apart from naming, recording and saving. 0 when the job
 // must end.
-static int ProcessEntry(DecodedEntry *decoded)
+static int ProcessEntry(DecodedEntry *decoded, PlacedNames *placed)
 {
     BatchImage image;
     image.entry = decoded->find;
-    if (!TakeEntryImage(decoded, &image))
-        return 1;
-    BuildBaseName(&image);
-    int goOn = 1;
-    if (AppendSuffix(&image))
-        goOn = SaveThumbnail(&image);
-    else
-        ShowEntryError(&image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
-    FreeImage_Unload(image.thumbnail);
-    return goOn;
+    image.thumbnail = NULL;
+    StepResult step = TakeEntryImage(decoded, &image);
+    if (step == STEP_ON) {
+        BuildBaseName(&image);
+        if (AppendSuffix(&image))
+            step = SaveThumbnail(decoded, &image, placed);
+        else
+            ShowEntryError(&image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
+    }
+    if (image.thumbnail != NULL)
+        FreeImage_Unload(image.thumbnail);
+    return step != STEP_END;
 }
 
 // Walks every entry that matches findMask, directories included, in the order the file
@@ -194,26 +256,32 @@ static void ProcessMatchingEntries(void)
         MessageBoxA(NULL, "FindFirstFile", "Error", MB_OK | MB_ICONINFORMATION);
         return;
     }
+    PlacedNames placed;
+    PlacedNamesBegin(&placed);
     DecodedEntry decoded;
     int goOn = 1;
     while (goOn && DecoderNext(&decoded)) {
-        goOn = ProcessEntry(&decoded);
+        goOn = ProcessEntry(&decoded, &placed);
         DecoderRelease(&decoded);
     }
+    PlacedNamesEnd(&placed);
     DecoderEnd();
 }
 
 // The thumbnail job: a thumbnail and an imagelog.sql statement for every image of workDir
 // that matches findMask. A job whose settings would write elsewhere, or that cannot
 // enter workDir, open its log or use its thumbnails folder, stops before it writes a
-// thumbnail, rather than writing thumbnails that no statement describes.
+// thumbnail, rather than writing thumbnails that no statement describes. Temporary
+// files that a killed job left in thumbnails go first.
 int MakeThumbnails(void)
 {
-    if (ThumbSettingsAccepted(NULL, findMask, thumbSuffix, thumbSize) && EnterWorkDir()) {
+    if (ThumbSettingsAccepted(NULL, workDir, findMask, thumbSuffix, thumbSize) && EnterWorkDir()) {
         ShowStatus("Создание файла imagelog.sql и папки thumbnails");
         if (OpenImageLog()) {
-            if (MakeThumbnailFolder())
+            if (MakeThumbnailFolder()) {
+                RemoveStaleTempFiles(thumbFolder);
                 ProcessMatchingEntries();
+            }
             CloseImageLog();
             ShowStatus("Запись файла imagelog.sql");
         }

@@ -92,18 +92,16 @@ static void SetNumberField(char *field, unsigned long long value)
     TextAppendUnsigned(field, FIELD_CAP, value);
 }
 
-// The six values known of the image. The size takes both halves of the find record, so
-// files of 2 GiB and more keep their true size; width and height are the photo's as it
-// is seen, turned as its Exif orientation says.
+// The six values known of the image. The size is the whole 64-bit size, so files of
+// 2 GiB and more keep their true size; width and height are the photo's as it is seen,
+// turned as its Exif orientation says.
 static void FillRecordFromImage(const BatchImage *image)
 {
-    const WIN32_FIND_DATAA *entry = &image->entry;
-    unsigned long long size = ((unsigned long long)entry->nFileSizeHigh << 32) | entry->nFileSizeLow;
-    TextCopy(PhotoRecord.name, FIELD_CAP, entry->cFileName);
-    TextCopy(PhotoRecord.img_name, FIELD_CAP, entry->cFileName);
+    TextCopy(PhotoRecord.name, FIELD_CAP, image->entry.cFileName);
+    TextCopy(PhotoRecord.img_name, FIELD_CAP, image->entry.cFileName);
     SetNumberField(PhotoRecord.width, image->width);
     SetNumberField(PhotoRecord.height, image->height);
-    SetNumberField(PhotoRecord.size, size);
+    SetNumberField(PhotoRecord.size, image->fileSize);
     TextCopy(PhotoRecord.date, FIELD_CAP, dateStamp);
 }
 
@@ -132,13 +130,31 @@ int WriteImageStatement(const BatchImage *image)
     return 1;
 }
 
+// Whether an imagelog.sql is there that may not be written: the read-only attribute (on
+// a Linux disk, no write permission at all), or an open for writing refused. The rename
+// that puts a new log in place would go round that protection.
+static int LogIsProtected(void)
+{
+    DWORD attributes = GetFileAttributesA(logName);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return 1;
+    HANDLE log = CreateFileA(logName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (log == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(log);
+    return 0;
+}
+
 // The log is made new under a temporary name and renamed over imagelog.sql: a link of
 // that name is replaced, never written through, and an earlier log stays whole until the
-// new one stands in its place.
+// new one stands in its place. A protected log is left as it is, and the job does not run.
 int OpenImageLog(void)
 {
     char tempName[PATH_CAP];
-    HANDLE log = CreateTempFileIn(".", tempName, sizeof tempName);
+    HANDLE log = LogIsProtected() ? INVALID_HANDLE_VALUE : CreateTempFileIn(".", tempName, sizeof tempName);
     if (log != INVALID_HANDLE_VALUE && RenameOver(tempName, logName)) {
         imageLog = log;
         return 1;

@@ -19,7 +19,8 @@ extern const RecordColumn recordColumns[RECORD_COLUMNS];
 // One image of the batch on its way to its thumbnail and its row. The batch holds it on
 // its stack and hands it to the steps that name, describe, save and record it.
 struct BatchImage {
-    WIN32_FIND_DATAA entry;    // the entry as listed: its name and size go into the row
+    WIN32_FIND_DATAA entry;    // the entry as listed: its name goes into the row
+    unsigned long long fileSize;  // the file's size in bytes when it was decoded
     DWORD width, height;       // the source's size as displayed (turned as its Exif says)
     FIBITMAP *thumbnail;       // the batch's own until the entry is done
     char baseName[PATH_CAP];   // the name cut before its last '.', then the suffix
