@@ -8,7 +8,6 @@ char browseSpec[PATH_CAP];
 char workDir[PATH_CAP];
 char thumbDirPath[PATH_CAP];
 char outDirPath[PATH_CAP];
-char thumbPathPrefix[PATH_CAP];
 char findMask[PATH_CAP];
 char thumbSuffix[PATH_CAP];
 
@@ -17,10 +16,6 @@ PhotoRecordFields PhotoRecord;
 int recordDefaultsSet;
 
 HANDLE imageLog;
-DWORD sourceWidth;
-DWORD sourceHeight;
-FIBITMAP *thumb;
-WIN32_FIND_DATAA WFD;
 
 HWND mainWindow = NULL;
 HINSTANCE appInstance = NULL;
@@ -58,17 +53,12 @@ void SetStartUpState(void)
     thumbSize = THUMB_SIZE_DEFAULT;
     TextCopy(browseSpec, sizeof browseSpec, "C:\\*.*");
     TextCopy(workDir, sizeof workDir, "C:\\");
-    TextCopy(thumbDirPath, sizeof thumbDirPath, "C:\\" THUMB_FOLDER "\\");
-    TextCopy(outDirPath, sizeof outDirPath, "C:\\out_images\\");
-    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, THUMB_FOLDER "\\");
+    TextCopy(thumbDirPath, sizeof thumbDirPath, "C:" THUMB_DIR_SUFFIX);
+    TextCopy(outDirPath, sizeof outDirPath, "C:" OUT_DIR_SUFFIX);
     TextCopy(findMask, sizeof findMask, "*.jpg");
     TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
     memset(&PhotoRecord, 0, sizeof PhotoRecord);
     recordDefaultsSet = 0;
     imageLog = INVALID_HANDLE_VALUE;
-    sourceWidth = 0;
-    sourceHeight = 0;
-    thumb = NULL;
-    memset(&WFD, 0, sizeof WFD);
     BuildDateStamp();
 }

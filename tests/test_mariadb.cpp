@@ -5,10 +5,10 @@
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
+#include "jobs.h"
 #include "smalldisk.h"
 #include "base/state.h"
 #include "res/resource.h"
-#include "thumbs/thumbs.h"
 
 #include <signal.h>
 #include <stdio.h>
@@ -244,16 +244,6 @@ static std::string HexRow(const std::vector<std::string> &values)
     return row;
 }
 
-// Runs the job over the JPEGs of a folder, given as Wine names it.
-static void RunIn(const std::string &folder, const char *suffix, int size)
-{
-    TextCopy(workDir, sizeof workDir, folder.c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix);
-    thumbSize = size;
-    MakeThumbnails();
-}
-
 // The first description dialog's answer: the three typed values, then Default.
 static BoxAnswer TypeAndDefault(const std::string &commentary, const std::string &secId, const std::string &dir)
 {
@@ -278,7 +268,7 @@ TEST_F(MariaDb, EveryValueComesBackByteForByte)
     const std::string dir = "C:\\фото\\2026\\";
     BoxWatch watch;
     watch.Then(TypeAndDefault(commentary, secId, dir));
-    RunIn(folder.winPath, "_small.jpg", 150);
+    RunThumbnailJob(folder.winPath);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     ASSERT_EQ(0, Load(folder.Path("imagelog.sql")));
 
@@ -305,7 +295,7 @@ TEST_F(MariaDb, TwoHundredImagesWithDefault)
     }
     BoxWatch watch;
     watch.Then(TypeAndDefault("batch", "", ""));
-    RunIn(folder.winPath, "_small.jpg", 32);
+    RunThumbnailJob(folder.winPath, "*.jpg", "_small.jpg", 32);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     std::vector<std::string> thumbs = folder.List("thumbnails");
     ASSERT_EQ(200u, thumbs.size());
@@ -358,7 +348,7 @@ TEST_F(MariaDb, ThumbnailsThatFillTheDisk)
             before[name] = base.ReadFile("disk/thumbnails/" + name);
         BoxWatch watch;
         watch.Then(Press(IDC_REC_DEFAULT));
-        RunIn(base.winPath + "\\disk", "_big.bmp", 400);
+        RunThumbnailJob(base.winPath + "\\disk", "*.jpg", "_big.bmp", 400);
 
         std::vector<std::string> told;
         for (size_t i = 1; i < watch.seen.size(); i++)
@@ -426,7 +416,7 @@ TEST_F(MariaDb, LogOnAFullDiskEndsTheJob)
     ASSERT_EQ(3u, order.size());
     BoxWatch watch;
     watch.Then(Press(IDC_REC_DEFAULT));
-    RunIn(base.winPath + "\\disk", "_s.jpg", 10);
+    RunThumbnailJob(base.winPath + "\\disk", "*.jpg", "_s.jpg", 10);
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ(logFailed + order[0], watch.seen[1].text);
     EXPECT_EQ("", base.ReadFile("disk/imagelog.sql"));
@@ -458,7 +448,7 @@ TEST_F(MariaDb, LogWriteCutShortIsCutBackToItsLastRow)
     limit.rlim_cur = twoRows.size() + 100;
     void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
-    RunIn(folder.winPath, "_s.jpg", 10);
+    RunThumbnailJob(folder.winPath, "*.jpg", "_s.jpg", 10);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler);
 

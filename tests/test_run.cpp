@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "fixture.h"
 #include "images.h"
+#include "jobs.h"
 #include "program.h"
 
 #include "base/state.h"
@@ -135,14 +136,11 @@ TEST(Run, ChooserOpenedAfterAJobListsItsFolder)
         PressNow(chooser, IDC_CANCEL_BUTTON);
     };
     BoxWatch watch;
-    watch.Then(Steps(look));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
+    OpenFromMenu(watch, IDM_SELECT_DIR, look);
 
-    TextCopy(workDir, sizeof workDir, (top.winPath + "\\photos").c_str());
     watch.Then(Press(IDC_REC_DEFAULT));
-    MakeThumbnails();
-    watch.Then(Steps(look));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
+    RunThumbnailJob(top.winPath + "\\photos");
+    OpenFromMenu(watch, IDM_SELECT_DIR, look);
 
     ASSERT_EQ(2u, paths.size()) << Describe(watch.seen);
     std::string photos = top.winPath + "\\photos";

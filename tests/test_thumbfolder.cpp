@@ -4,10 +4,8 @@
 #include "boxwatch.h"
 #include "fixture.h"
 #include "images.h"
+#include "jobs.h"
 #include "smalldisk.h"
-
-#include "base/state.h"
-#include "thumbs/thumbs.h"
 
 TEST(ThumbnailFolder, ThatCannotBeMadeIsNamedAndStopsTheJob)
 {
@@ -19,10 +17,8 @@ TEST(ThumbnailFolder, ThatCannotBeMadeIsNamedAndStopsTheJob)
         GTEST_SKIP() << disk.failure;
     ASSERT_TRUE(SaveTestImage(base.Path("disk/photo.jpg"), FIF_JPEG, 64, 48));
     const std::string folder = base.winPath + "\\disk";
-    TextCopy(workDir, sizeof workDir, folder.c_str());
-    TextCopy(thumbDirPath, sizeof thumbDirPath, (folder + "\\thumbnails\\").c_str());
     BoxWatch watch;
-    MakeThumbnails();
+    RunThumbnailJob(folder);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_TRUE(watch.seen[0].messageBox);
     EXPECT_EQ("Error", watch.seen[0].caption);
