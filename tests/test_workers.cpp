@@ -326,6 +326,41 @@ TEST_F(DecoderTest, MemoryCeilingFailsAnImageThatNeedsMore)
     EXPECT_EQ(320u, good.width);
 }
 
+// What the job checks before writing an entry: it is unchanged only while its path opens
+// the very file decoded, as it was then; decoded again it gives what the file holds now,
+// and is that file from then on.
+TEST_F(DecoderTest, AnEntryIsUnchangedOnlyWhileItIsTheFileDecoded)
+{
+    struct Case { const char *change; bool unchanged; unsigned widthAgain; };  // 0: not loaded
+    const Case cases[] = {
+        {"none", true, 320}, {"same bytes written again", false, 320}, {"overwritten", false, 640},
+        {"replaced by a rename", false, 500}, {"deleted", false, 0},
+    };
+    for (const Case &c : cases) {
+        folder.WriteFile("p.jpg", Jpeg(320, 240));
+        DecodedEntry entry;
+        ASSERT_TRUE(DecoderBegin("p.jpg", 150) && DecoderNext(&entry)) << c.change;
+        EXPECT_TRUE(entry.identified) << c.change;
+        std::string change = c.change;
+        if (change == "same bytes written again")
+            folder.WriteFile("p.jpg", Jpeg(320, 240));
+        else if (change == "overwritten")
+            folder.WriteFile("p.jpg", Jpeg(640, 480));
+        if (change == "replaced by a rename") {
+            folder.WriteFile("new.tmp", Jpeg(500, 400));
+            rename(folder.Path("new.tmp").c_str(), folder.Path("p.jpg").c_str());
+        }
+        if (change == "deleted")
+            remove(folder.Path("p.jpg").c_str());
+        EXPECT_EQ(c.unchanged, (bool)DecoderEntryUnchanged(&entry)) << c.change;
+        DecoderDecodeAgain(&entry);
+        EXPECT_EQ(c.widthAgain, entry.loaded ? entry.width : 0u) << c.change;
+        EXPECT_EQ(c.widthAgain != 0, (bool)DecoderEntryUnchanged(&entry)) << c.change;
+        DecoderRelease(&entry);
+        DecoderEnd();
+    }
+}
+
 // Asked in another order than the search lists, or with no worker program at all, the
 // pool still gives every entry its own result.
 TEST_F(DecoderTest, OutOfOrderNamesAndMissingWorkerStillLoad)
