@@ -59,7 +59,7 @@ static void RegisterProgressClass(void)
     windowClass.hInstance = appInstance;
     windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
     windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = PROGRESS_CLASS;
+    windowClass.lpszClassName = PROGRESS_WINDOW_CLASS;
     registered = RegisterClassA(&windowClass) != 0;
 }
 
@@ -131,7 +131,7 @@ void ProgressOpen(const char *caption, int total)
     quitPosted = 0;
     RECT frame;
     PlaceWindow(&frame);
-    progressWindow = CreateWindowExA(WS_EX_TOOLWINDOW, PROGRESS_CLASS, caption, WS_POPUP | WS_CAPTION | WS_SYSMENU,
+    progressWindow = CreateWindowExA(WS_EX_TOOLWINDOW, PROGRESS_WINDOW_CLASS, caption, WS_POPUP | WS_CAPTION | WS_SYSMENU,
                                      frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
                                      mainWindow, NULL, appInstance, NULL);
     if (progressWindow == NULL)

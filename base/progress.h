@@ -6,7 +6,7 @@
 #include <windows.h>
 #include "state.h"
 
-#define PROGRESS_CLASS "FotobatchProgress"
+#define PROGRESS_WINDOW_CLASS "FotobatchProgress"
 #define SUMMARY_CAPTION "Итог задания"
 #define SUMMARY_TIME_LABEL "Время: "  // the summary's last line, the time the job took
 #define SUMMARY_NAMES 5  // the entries named in the summary; more are only counted

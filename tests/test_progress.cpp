@@ -1,5 +1,4 @@
-// A job followed and stopped: the description dialog's picture of the thumbnail against
-// the saved file, and the name fix cancelled at about a third through its progress window.
+// The description dialog's picture of the thumbnail, against the saved file.
 #include "gtest_win.h"
 #include "boxwatch.h"
 #include "fixture.h"
@@ -164,46 +163,4 @@ TEST(Preview, FloatThumbnailIsMappedForDisplay)
     for (int x = 0; x < 150; x += 10)
         colours[drawn.At(left + x, top + 47)]++;
     EXPECT_GT(colours.size(), 5u) << "a ramp, not one colour";
-}
-
-// FIX over 2,000 entries, cancelled at about a third through its progress window: the main
-// window answers throughout, the bar grows, the walk stops soon after, every entry is there
-// under exactly one name (its old one or its fixed one), and the summary counts them.
-TEST(Progress, NameFixCancelledAtAThird)
-{
-    StartProgram();
-    TestFolder folder;
-    const int count = 2000;
-    for (int i = 0; i < count; i++)
-        folder.WriteFile("Entry " + std::to_string(10000 + i), std::to_string(i));
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    BoxWatch watch;
-    JobProbe probe(count / 3);
-    FixFileNames();
-    DWORD ended = GetTickCount();
-    probe.Stop();
-    EXPECT_EQ(0, probe.unanswered);
-    EXPECT_LT(probe.worstWaitMs, 200u);
-    ASSERT_NE(0u, probe.cancelTick) << "the walk ended before a third";
-    EXPECT_LT(ended - probe.cancelTick, 3000u);
-    EXPECT_EQ(count, probe.barTotal);
-    ASSERT_GE(probe.positions.size(), 2u);
-    EXPECT_TRUE(std::is_sorted(probe.positions.begin(), probe.positions.end()));
-    EXPECT_LT(probe.positions.front(), probe.positions.back());
-    // every entry under one name: its old or its fixed one, with its own content
-    std::vector<std::string> names = folder.List();
-    ASSERT_EQ((size_t)count, names.size());
-    int renamed = 0;
-    for (const std::string &name : names) {
-        int i = std::stoi(folder.ReadFile(name));
-        std::string old = "Entry " + std::to_string(10000 + i);
-        EXPECT_TRUE(name == old || name == "entry_" + std::to_string(10000 + i)) << name;
-        renamed += name != old;
-    }
-    EXPECT_GT(renamed, 0);
-    EXPECT_LT(renamed, count);
-    ASSERT_EQ(1u, watch.summaries.size()) << Describe(watch.seen);
-    EXPECT_NE(std::string::npos, watch.summaries[0].text.find("Переименовано: " + std::to_string(renamed) + "\n"))
-        << watch.summaries[0].text;
-    EXPECT_EQ(nullptr, FindWindowA(PROGRESS_CLASS, NULL));
 }

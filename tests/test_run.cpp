@@ -8,6 +8,7 @@
 #include "jobs.h"
 #include "program.h"
 
+#include "base/progress.h"
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
@@ -108,6 +109,11 @@ TEST(Run, EveryRowOfEveryJobCarriesTheMomentOfStartUp)
         for (int waited = 0; (rows = Dates(folder.ReadFile("imagelog.sql"))).size() < 2 && waited < 20000; waited += 50)
             Sleep(50);
         dates.insert(dates.end(), rows.begin(), rows.end());
+        // the job ends with its summary
+        HWND summary = program.WaitForWindow(SUMMARY_CAPTION);
+        ASSERT_NE(nullptr, summary);
+        PostMessageA(summary, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitUntilClosed(summary));
     }
     ASSERT_EQ(4u, dates.size());
     for (const std::string &date : dates)

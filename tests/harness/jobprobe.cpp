@@ -45,7 +45,7 @@ void JobProbe::Probe()
     DWORD waited = GetTickCount() - start;
     worstWaitMs = waited > worstWaitMs ? waited : worstWaitMs;
     probes++;
-    HWND window = FindWindowA(PROGRESS_CLASS, NULL);
+    HWND window = FindWindowA(PROGRESS_WINDOW_CLASS, NULL);
     HWND bar = window != NULL ? GetDlgItem(window, IDC_PROGRESS_BAR) : NULL;
     DWORD_PTR position = 0, top = 0;
     if (bar == NULL || !SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 200, &position) ||
