@@ -5,9 +5,8 @@
 // The compiled-in defaults with which every run starts.
 #define DEFAULT_BROWSE_SPEC "C:\\*.*"
 #define DEFAULT_WORK_DIR "C:\\"
-#define DEFAULT_THUMB_DIR_PATH "C:\\" THUMB_FOLDER "\\"
-#define DEFAULT_OUT_DIR_PATH "C:\\out_images\\"
-#define DEFAULT_THUMB_PATH_PREFIX THUMB_FOLDER "\\"
+#define DEFAULT_THUMB_DIR_PATH "C:" THUMB_DIR_SUFFIX
+#define DEFAULT_OUT_DIR_PATH "C:" OUT_DIR_SUFFIX
 #define DEFAULT_FIND_MASK "*.jpg"
 #define DEFAULT_THUMB_SUFFIX "_small.jpg"
 
@@ -16,7 +15,6 @@ char browseSpec[PATH_CAP] = DEFAULT_BROWSE_SPEC;
 char workDir[PATH_CAP] = DEFAULT_WORK_DIR;
 char thumbDirPath[PATH_CAP] = DEFAULT_THUMB_DIR_PATH;
 char outDirPath[PATH_CAP] = DEFAULT_OUT_DIR_PATH;
-char thumbPathPrefix[PATH_CAP] = DEFAULT_THUMB_PATH_PREFIX;
 char findMask[PATH_CAP] = DEFAULT_FIND_MASK;
 char thumbSuffix[PATH_CAP] = DEFAULT_THUMB_SUFFIX;
 
@@ -25,10 +23,6 @@ PhotoRecordFields PhotoRecord;
 int recordDefaultsSet = 0;
 
 HANDLE imageLog = INVALID_HANDLE_VALUE;
-DWORD sourceWidth = 0;
-DWORD sourceHeight = 0;
-FIBITMAP *thumb = NULL;
-WIN32_FIND_DATAA WFD;
 
 void (WINAPI *readLocalClock)(SYSTEMTIME *moment) = GetLocalTime;
 
@@ -70,14 +64,9 @@ void ResetSharedState(void)
     TextCopy(workDir, sizeof workDir, DEFAULT_WORK_DIR);
     TextCopy(thumbDirPath, sizeof thumbDirPath, DEFAULT_THUMB_DIR_PATH);
     TextCopy(outDirPath, sizeof outDirPath, DEFAULT_OUT_DIR_PATH);
-    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, DEFAULT_THUMB_PATH_PREFIX);
     TextCopy(findMask, sizeof findMask, DEFAULT_FIND_MASK);
     TextCopy(thumbSuffix, sizeof thumbSuffix, DEFAULT_THUMB_SUFFIX);
     memset(&PhotoRecord, 0, sizeof PhotoRecord);
     recordDefaultsSet = 0;
     imageLog = INVALID_HANDLE_VALUE;
-    sourceWidth = 0;
-    sourceHeight = 0;
-    thumb = NULL;
-    memset(&WFD, 0, sizeof WFD);
 }

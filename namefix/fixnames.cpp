@@ -53,26 +53,26 @@ int MakeFixedName(const char *name, char *fixed, size_t cap)
 
 // The collision path: one more try with the run-wide counter after the whole name.
 // A name that would not fit with the counter keeps its old name, like any failed retry.
-static void RenameWithCounter(void)
+static void RenameWithCounter(const char *name)
 {
     counterText[0] = '\0';
     TextAppendInt(counterText, sizeof counterText, renameCounter);
     if (TextAppend(fixedName, sizeof fixedName, counterText) &&
-        RenameEntry(WFD.cFileName, fixedName))
+        RenameEntry(name, fixedName))
         renameCounter += 2;
     else
         renameCounter += 1;
 }
 
-// Gives the entry in WFD its fixed name, in the folder the walk opened for renaming.
-int FixFileName(void)
+// Gives the named entry its fixed name, in the folder the walk opened for renaming.
+int FixFileName(const char *name)
 {
-    ShowStatus(WFD.cFileName);
-    MakeFixedName(WFD.cFileName, fixedName, sizeof fixedName);
-    if (strcmp(fixedName, WFD.cFileName) == 0)
+    ShowStatus(name);
+    MakeFixedName(name, fixedName, sizeof fixedName);
+    if (strcmp(fixedName, name) == 0)
         return 1;
-    if (!RenameEntry(WFD.cFileName, fixedName))
-        RenameWithCounter();
+    if (!RenameEntry(name, fixedName))
+        RenameWithCounter(name);
     return 1;
 }
 
@@ -82,7 +82,8 @@ int FixFileNames(void)
 {
     if (!EnterWorkDir())
         return 1;
-    HANDLE search = FindFirstEntry("*.*", &WFD);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstEntry("*.*", &found);
     if (search == INVALID_HANDLE_VALUE) {
         MessageBoxA(NULL, "нету файлов", "нету файлов", MB_OK | MB_ICONINFORMATION);
         return 1;
@@ -90,8 +91,8 @@ int FixFileNames(void)
     // a folder that cannot be opened for renaming fails every rename, as a locked one would
     OpenRenameFolder();
     do {
-        FixFileName();
-    } while (FindNextEntry(search, &WFD));
+        FixFileName(found.cFileName);
+    } while (FindNextEntry(search, &found));
     CloseRenameFolder();
     FindClose(search);
     return 1;

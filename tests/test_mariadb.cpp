@@ -6,6 +6,7 @@
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
+#include "jobs.h"
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
@@ -234,14 +235,7 @@ protected:
         return rows;
     }
 
-    void Run(const TestFolder &where, int size)
-    {
-        TextCopy(workDir, sizeof workDir, where.winPath.c_str());
-        TextCopy(findMask, sizeof findMask, "*.jpg");
-        TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
-        thumbSize = size;
-        MakeThumbnails();
-    }
+    void Run(const TestFolder &where, int size) { RunThumbnailJob(where.winPath, "*.jpg", "_small.jpg", size); }
 
     LoadingDoc doc;
     static Server server;
@@ -435,12 +429,8 @@ static void RunWithDefault(BoxWatch &watch, const std::string &unixFolder, const
     char dos[MAX_PATH];
     WideCharToMultiByte(CP_ACP, 0, dosWide, -1, dos, sizeof dos, NULL, NULL);
     HeapFree(GetProcessHeap(), 0, dosWide);
-    TextCopy(workDir, sizeof workDir, dos);
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix);
-    thumbSize = size;
     watch.Then(Press(IDC_REC_DEFAULT));
-    MakeThumbnails();
+    RunThumbnailJob(dos, "*.jpg", suffix, size);
 }
 
 // The thumbnails fill the disk: each image either has its thumbnail, whole, and its row,
@@ -572,11 +562,7 @@ TEST_F(MariaDb, LogWriteCutShortIsCutBackToItsLastRow)
     limit.rlim_cur = twoRows.size() + 100;
     void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, "_s.jpg");
-    thumbSize = 10;
-    MakeThumbnails();
+    RunThumbnailJob(folder.winPath, "*.jpg", "_s.jpg", 10);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler);
 

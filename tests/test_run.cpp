@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "fixture.h"
 #include "images.h"
+#include "jobs.h"
 
 #include "base/state.h"
 #include "res/resource.h"
@@ -45,13 +46,12 @@ TEST(Run, OneDateForEveryRowOfEveryJob)
     readLocalClock = FixedClock;
     clockReads = {2031, 1, 4, 2, 4, 5, 6, 0};
     BuildDateStamp();  // as at start-up
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
     std::vector<std::string> logs;
     for (WORD minute : {7, 8}) {
         clockReads.wMinute = minute;
         BoxWatch watch;
         watch.Then(Press(IDC_REC_DEFAULT));
-        MakeThumbnails();
+        RunThumbnailJob(folder.winPath);
         logs.push_back(folder.ReadFile("imagelog.sql"));
     }
     readLocalClock = GetLocalTime;
@@ -78,14 +78,11 @@ TEST(Run, ChooserOpenedAfterAJobListsItsFolder)
         PressNow(chooser, IDC_CANCEL_BUTTON);
     };
     BoxWatch watch;
-    watch.Then(Steps(look));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
+    OpenFromMenu(watch, IDM_SELECT_DIR, look);
 
-    TextCopy(workDir, sizeof workDir, (top.winPath + "\\photos").c_str());
     watch.Then(Press(IDC_REC_DEFAULT));
-    MakeThumbnails();
-    watch.Then(Steps(look));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
+    RunThumbnailJob(top.winPath + "\\photos");
+    OpenFromMenu(watch, IDM_SELECT_DIR, look);
 
     ASSERT_EQ(2u, paths.size()) << Describe(watch.seen);
     std::string photos = top.winPath + "\\photos";

@@ -65,6 +65,25 @@ TEST(TextAppend, NumbersInDecimal)
     EXPECT_STREQ("123", tiny);
 }
 
+// Digits read up to the first other character or the length, saturating at the ceiling.
+TEST(TextDigitsValue, StopsAtTheFirstNonDigitAndSaturates)
+{
+    struct Case { const char *text; size_t length; unsigned long long ceiling, value; size_t digits; };
+    const Case cases[] = {
+        {"150", 3, 0xFFFFFFFF, 150, 3},        {"150 x", 5, 0xFFFFFFFF, 150, 3},
+        {"15000", 2, 0xFFFFFFFF, 15, 2},       {"x1", 2, 0xFFFFFFFF, 0, 0},
+        {"4294967295", 10, 0xFFFFFFFF, 4294967295ull, 10},
+        {"4294967296", 10, 0xFFFFFFFF, 0xFFFFFFFF, 10},
+        {"99999999999999999999999", 23, 0xFFFFFFFF, 0xFFFFFFFF, 23},
+        {"86401", 5, 86400, 86400, 5},         {"", 0, 10, 0, 0},
+    };
+    for (const Case &c : cases) {
+        unsigned long long value = 1;
+        EXPECT_EQ(c.digits, TextDigitsValue(c.text, c.length, c.ceiling, &value)) << c.text;
+        EXPECT_EQ(c.value, value) << c.text;
+    }
+}
+
 TEST(DateStamp, NumbersWithoutLeadingZeros)
 {
     struct { WORD year, month, day, hour, minute, second; const char *expected; } cases[] = {

@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
+#include "jobs.h"
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
@@ -83,13 +84,8 @@ static void MakeCaseFolder(const TestFolder &base)
 // files and rows are what these cases look at.
 static void RunJobIn(const std::string &work, const std::string &mask, const std::string &suffix)
 {
-    TextCopy(workDir, sizeof workDir, work.c_str());
-    TextCopy(thumbDirPath, sizeof thumbDirPath, (work + "\\thumbnails\\").c_str());
-    TextCopy(findMask, sizeof findMask, mask.c_str());
-    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix.c_str());
-    thumbSize = 150;
     recordDefaultsSet = 1;
-    MakeThumbnails();
+    RunThumbnailJob(work, mask, suffix);
 }
 
 // The same in base's work folder.
@@ -255,21 +251,6 @@ static bool PutSource(const TestFolder &folder, const Source &source)
     return saved;
 }
 
-// The pixel size of a thumbnail read back by the format its name stands for, and its bits
-// per pixel; 0 x 0 when that format cannot read it.
-static PixelSize LoadBack(const std::string &path, FREE_IMAGE_FORMAT format, unsigned *bpp)
-{
-    PixelSize size;
-    FIBITMAP *image = FreeImage_Load(format, path.c_str(), 0);
-    if (image == NULL)
-        return size;
-    size.width = (int)FreeImage_GetWidth(image);
-    size.height = (int)FreeImage_GetHeight(image);
-    *bpp = FreeImage_GetBPP(image);
-    FreeImage_Unload(image);
-    return size;
-}
-
 // Every format the library can write, with the suffix of its first extension: three real
 // thumbnails that load back in that format at the size asked for (square for icons), or
 // a refusal naming the suffix before anything is written.
@@ -295,14 +276,10 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
         for (const Source &source : sources)
             ASSERT_TRUE(PutSource(folder, source)) << source.name;
         BoxWatch watch;
-        TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-        TextCopy(findMask, sizeof findMask, "*.*g");
-        TextCopy(thumbSuffix, sizeof thumbSuffix, suffix.c_str());
-        thumbSize = 48;
         // the library's JPEG-XR writer fails or crashes on the job's thumbnails
         bool refused = format == FIF_JXR;
         watch.Then(Press(refused ? IDOK : IDC_REC_DEFAULT));
-        MakeThumbnails();
+        RunThumbnailJob(folder.winPath, "*.*g", suffix, 48);
         tested++;
 
         if (refused) {
@@ -322,7 +299,7 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
             if (named == FIF_ICO)
                 expected = PixelSize{48, 48};
             unsigned bpp = 0;
-            EXPECT_EQ(expected, LoadBack(folder.Path("thumbnails/" + name), named, &bpp)) << name;
+            EXPECT_EQ(expected, ImageFileSize(folder.Path("thumbnails/" + name), named, &bpp)) << name;
             if (onlyDepth.count(named)) {
                 EXPECT_EQ(onlyDepth.at(named), bpp) << name;
             }
@@ -331,4 +308,89 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
         }
     }
     EXPECT_GE(tested, 15);
+}
+
+// IMG_0001.JPG and img_0001.jpg would share one thumbnail on every disk that ignores
+// letter case: the second is refused with a box naming both, and the first keeps its
+// own thumbnail and row.
+TEST_F(ThumbWrites, CaseTwinsNeverShareAThumbnail)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("IMG_0001.JPG"), FIF_JPEG, 640, 480));
+    ASSERT_TRUE(SaveTestImage(work.Path("img_0001.jpg"), FIF_JPEG, 32, 24));
+    std::vector<std::string> order = work.SearchOrder("*.jpg");
+    ASSERT_EQ(2u, order.size());
+    auto thumbOf = [](const std::string &name) { return "thumbnails\\" + name.substr(0, 8) + "_small.jpg"; };
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("Имена миниатюр различаются только регистром букв, вторая не записана:\n" + order[0] + " -> " +
+                  thumbOf(order[0]) + "\n" + order[1] + " -> " + thumbOf(order[1]),
+              watch.seen[0].text);
+    std::string first = thumbOf(order[0]).substr(11);
+    EXPECT_EQ(std::vector<std::string>{first}, work.List("thumbnails"));
+    PixelSize firstSize = order[0] == "IMG_0001.JPG" ? PixelSize{150, 113} : PixelSize{32, 24};
+    EXPECT_EQ(firstSize, ImageFileSize(work.Path("thumbnails/" + first)));
+    std::string log = work.ReadFile("imagelog.sql");
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
+    EXPECT_NE(std::string::npos, log.find("('" + order[0] + "'")) << log;
+}
+
+// An imagelog.sql that may not be written stops the job before anything is written, with
+// the box of a log that cannot be opened; its rows stay.
+TEST_F(ThumbWrites, ProtectedLogStaysAndTheJobDoesNotRun)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("photo.jpg"), FIF_JPEG, 64, 48));
+    const std::string rows = "INSERT INTO photo_img VALUES ('a');\nINSERT INTO photo_img VALUES ('b');\n";
+    work.WriteFile("imagelog.sql", rows);
+    ASSERT_EQ(0, chmod(work.Path("imagelog.sql").c_str(), 0444));
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("fopen imagelog.sql", watch.seen[0].text);
+    EXPECT_EQ(rows, work.ReadFile("imagelog.sql"));
+    struct stat info;
+    ASSERT_EQ(0, stat(work.Path("imagelog.sql").c_str(), &info));
+    EXPECT_EQ(0444u, info.st_mode & 0777);
+    EXPECT_EQ((std::vector<std::string>{"imagelog.sql", "photo.jpg"}), work.List());
+}
+
+// Temporary files of the program's own pattern that a killed job left in thumbnails go
+// with the next job; other names stay.
+TEST_F(ThumbWrites, LeftoverTemporaryFilesAreRemoved)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("photo.jpg"), FIF_JPEG, 64, 48));
+    work.MakeDir("thumbnails");
+    const std::vector<std::string> kept = {"~fotobatch-1-x.tmp", "~fotobatch-12.tmp", "~fotobatch-7-1.tmpx"};
+    for (const std::string &name : kept)
+        work.WriteFile("thumbnails/" + name, "mine");
+    work.WriteFile("thumbnails/~fotobatch-4242-0.tmp", "");
+    work.WriteFile("thumbnails/~fotobatch-" + std::to_string(GetCurrentProcessId()) + "-99.tmp", "half");
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    std::vector<std::string> expected = kept;
+    expected.push_back("photo_small.jpg");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, work.List("thumbnails"));
+}
+
+// The working folder disappears while the first description dialog is open, as when
+// its medium is pulled: one box says so and the job ends.
+TEST_F(ThumbWrites, VanishedFolderEndsTheJobWithOneBox)
+{
+    TestFolder base;
+    base.MakeDir("work");
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        ASSERT_TRUE(SaveTestImage(base.Path(std::string("work/") + name), FIF_JPEG, 64, 48));
+    BoxWatch watch;
+    watch.Then([&base](HWND dialog) {
+        ASSERT_EQ(0, system(("rm -rf '" + base.Path("work") + "'").c_str()));
+        PressNow(dialog, IDOK);
+    });
+    RunThumbnailJob(base.winPath + "\\work");
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("Папка задания недоступна (носитель извлечён?), задание остановлено:\n" + base.winPath + "\\work",
+              watch.seen[1].text);
 }

@@ -1,6 +1,8 @@
 #include "dialogs.h"
 #include "boxwatch.h"
 
+#include "base/state.h"
+
 #include <algorithm>
 
 std::vector<std::string> ListEntries(HWND dialog, int listId)
@@ -45,4 +47,10 @@ void PostKey(HWND dialog, UINT key)
     HWND target = (focus != NULL && (focus == dialog || IsChild(dialog, focus))) ? focus : dialog;
     PostMessageA(target, WM_KEYDOWN, key, 1);
     PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+void OpenFromMenu(BoxWatch &watch, int command, std::function<void(HWND)> steps)
+{
+    watch.Then(Steps(steps));
+    SendMessageA(mainWindow, WM_COMMAND, command, 0);
 }

@@ -14,6 +14,8 @@ std::string Utf8ToAnsi(const std::string &utf8);
 
 // Creates the main window once per test program and resets the shared state.
 void StartProgram();
+// The workers from now on: the real ones (NULL) or stand-ins failing as the mode says.
+void UseStandIn(const char *mode);
 // Dispatches whatever is waiting in this thread's queue.
 void PumpMessages();
 
