@@ -59,7 +59,7 @@ void OpenFolderFromCommandLine(const char *commandLine)
         MessageBoxA(mainWindow, text, "Error", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\" THUMB_FOLDER "\\");
+    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, THUMB_DIR_SUFFIX);
     TextCopy(browseSpec, sizeof browseSpec, "*.*");
     InvalidateRect(mainWindow, NULL, TRUE);
 }
