@@ -103,13 +103,11 @@ TEST_F(MainWindow, AboutOpensFromTheMenuAndClosesWithOkOrEsc)
 {
     BoxWatch watch;
     HICON icon = NULL;
-    watch.Then(Steps([&](HWND about) {
+    OpenFromMenu(watch, IDM_ABOUT, [&](HWND about) {
         icon = (HICON)SendDlgItemMessageA(about, IDC_ABOUT_ICON, STM_GETICON, 0, 0);
         PressNow(about, IDOK);
-    }));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_ABOUT, 0);
-    watch.Then(Steps([&](HWND about) { PostKey(about, VK_ESCAPE); }));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_ABOUT, 0);
+    });
+    OpenFromMenu(watch, IDM_ABOUT, [&](HWND about) { PostKey(about, VK_ESCAPE); });
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     for (const SeenBox &box : watch.seen) {
         EXPECT_EQ("About", box.caption);

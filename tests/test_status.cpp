@@ -4,6 +4,7 @@
 // and each caller's text is there while the user can see it.
 #include "gtest_win.h"
 #include "boxwatch.h"
+#include "dialogs.h"
 #include "fixture.h"
 #include "images.h"
 
@@ -182,11 +183,10 @@ TEST_F(StatusLine, EveryCallerShowsItsText)
         there.push_back(Shows(text));
     };
     BoxWatch watch;
-    watch.Then(Steps([&](HWND chooser) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND chooser) {
         look("Выбор Папки");
         PressNow(chooser, IDC_CANCEL_BUTTON);
-    }));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
+    });
 
     TextCopy(workDir, sizeof workDir, photos.winPath.c_str());
     watch.Then(Steps([&](HWND jobDialog) {
@@ -206,11 +206,10 @@ TEST_F(StatusLine, EveryCallerShowsItsText)
 
     TextCopy(workDir, sizeof workDir, names.winPath.c_str());
     std::string lastFound = names.SearchOrder("*.*").back();
-    watch.Then(Steps([&](HWND nameFix) {
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND nameFix) {
         look("Фиксим Файлы");
         PressNow(nameFix, IDOK);
-    }));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
+    });
     look(lastFound);
 
     EXPECT_EQ(Utf8ToAnsi(u8"Ёлка & Co.txt"), lastFound) << "the walk's last entry";

@@ -9,6 +9,7 @@
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
+#include "thumbs/thumbformat.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -217,6 +218,39 @@ TEST_F(ThumbWrites, BestFittedNamesAreNotReadAsTheirNamesake)
     EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
     EXPECT_NE(std::string::npos, log.find("('Cafe.jpg','Cafe.jpg','','200','100'")) << log;
     EXPECT_EQ(std::vector<std::string>{"Cafe_small.jpg"}, work.List("thumbnails"));
+}
+
+// Thumbnails that the output format cannot store are converted so that the save works;
+// those it can store are left alone.
+TEST(ThumbnailForFormat, ConvertsOnlyWhatTheFormatRefuses)
+{
+    struct Case { FREE_IMAGE_TYPE type; int bpp; FREE_IMAGE_FORMAT format; FREE_IMAGE_TYPE wantType; unsigned wantBpp; };
+    const Case cases[] = {
+        {FIT_BITMAP, 32, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_RGBA16, 64, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_RGB16, 48, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_UINT16, 16, FIF_JPEG, FIT_BITMAP, 8},
+        {FIT_BITMAP, 24, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_BITMAP, 8, FIF_JPEG, FIT_BITMAP, 8},
+        {FIT_BITMAP, 32, FIF_PNG, FIT_BITMAP, 32},
+        {FIT_RGBA16, 64, FIF_PNG, FIT_RGBA16, 64},
+        {FIT_BITMAP, 32, FIF_BMP, FIT_BITMAP, 32},
+        {FIT_RGBA16, 64, FIF_BMP, FIT_BITMAP, 32},
+    };
+    StartProgram();
+    TestFolder folder;
+    for (const Case &c : cases) {
+        FIBITMAP *image = FreeImage_AllocateT(c.type, 40, 30, c.bpp);
+        FIBITMAP *storable = ThumbnailForFormat(image, c.format);
+        std::string what = std::to_string(c.type) + "/" + std::to_string(c.bpp) + " as " + std::to_string(c.format);
+        EXPECT_EQ(c.wantType, FreeImage_GetImageType(storable)) << what;
+        EXPECT_EQ(c.wantBpp, FreeImage_GetBPP(storable)) << what;
+        BoxWatch watch;
+        EXPECT_TRUE(FreeImage_Save(c.format, storable, folder.Path("out").c_str(), 0)) << what;
+        EXPECT_TRUE(watch.seen.empty()) << what << ": " << Describe(watch.seen);
+        FreeImage_Unload(storable);
+    }
+    EXPECT_EQ(nullptr, ThumbnailForFormat(NULL, FIF_JPEG));
 }
 
 // Three sources that need different conversions: colour, colour with alpha, greyscale.
