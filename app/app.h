@@ -10,5 +10,6 @@ int StartMainWindow(HINSTANCE instance, int showCommand);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void LoadWindowStrings(HINSTANCE instance);
+void OpenFolderFromCommandLine(const char *commandLine);
 
 #endif

@@ -1,10 +1,11 @@
 #!/bin/sh
-# Creates the tests' private Wine prefix once; quick when it is there already.
+# Makes the tests' private Wine prefix once, as the launcher makes the user's; quick when
+# it is there already.
+# Usage: make-wineprefix.sh WINE   (with WINEPREFIX set)
+set -u
 wine="$1"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$wine" wineboot -i >/dev/null 2>&1
-    "$(dirname "$wine")/wineserver" -w 2>/dev/null || true
-fi
+. "$(dirname "$0")/../res/fotobatch-prefix.sh"
+make_fotobatch_prefix "$wine"
 [ -f "$WINEPREFIX/system.reg" ] || exit 1
 # No window manager runs under Xvfb: windows that Wine leaves to one wait two seconds for
 # it at every hide, so the tests' windows are unmanaged.

@@ -17,7 +17,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
         >"$build/cmake-config.log" 2>&1 || { cat "$build/cmake-config.log" >&2; exit 1; }
 fi
-make -C "$build" -j"$(nproc)" --no-print-directory -s fotobatch fotobatch-worker fotobatch-jobcheck \
+make -C "$build" -j"$(nproc)" --no-print-directory -s \
+    fotobatch fotobatch-worker fotobatch-jobcheck fotobatch-labelcheck \
     >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; exit 1; }
 tools/check-freeimage-dll.sh "$dll_dir/FreeImage.dll" >&2
 
@@ -34,7 +35,9 @@ crlf LICENSE "$stage/LICENSE.txt"
 for licence in license-fi license-gplv2 license-gplv3; do
     crlf "$dll_dir/$licence.txt" "$stage/FreeImage-$licence.txt"
 done
-sed "s/@VERSION@/$version/" res/windows-readme.txt >"$stage/README.txt.lf"
+# README.txt in Windows-1251, the code page of the program's own texts, which Notepad reads
+# on a Cyrillic Windows
+sed "s/@VERSION@/$version/" res/windows-readme.txt | iconv -f UTF-8 -t CP1251 >"$stage/README.txt.lf"
 crlf "$stage/README.txt.lf" "$stage/README.txt" && rm "$stage/README.txt.lf"
 { echo "FreeImage.dll was cross-built with MinGW-w64 from these Debian source packages:"
   cat "$dll_dir/VERSIONS"; } >"$stage/SOURCES.txt.lf"

@@ -5,14 +5,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ru_RU.UTF-8
 export LC_ALL=ru_RU.UTF-8
 
-# Creates a Wine prefix once; quick when it is there already.
+# Creates a Wine prefix once, as the launcher does; quick when it is there already.
+. res/fotobatch-prefix.sh
 make_prefix() {
     export WINEPREFIX="$1"
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "Creating the Wine prefix $WINEPREFIX"
-        "$WINE" wineboot -i >/dev/null 2>&1 || true
-        /usr/lib/wine/wineserver -w 2>/dev/null || true
-    fi
+    make_fotobatch_prefix "$WINE"
 }
 
 # Configures and builds the Winelib program and tests into build/.

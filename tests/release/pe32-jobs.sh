@@ -3,7 +3,7 @@
 # job and the name fix over the same mixed folder (tests/release/makecorpus.cpp), and must
 # show the same boxes, write the same imagelog.sql (the run's date aside), make the same
 # thumbnails byte for byte and leave the same names. The release's fotobatch.exe must
-# then start and close.
+# then start and close, and every label of its five dialogs must be whole.
 # Usage: pe32-jobs.sh SOURCE_DIR BUILD_DIR
 set -eu
 source_dir="$1"
@@ -16,7 +16,8 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 
 unzip -q "$source_dir/dist/$name.zip" -d "$work"
 release=$work/$name
-cp "$source_dir/build-release-win/fotobatch-jobcheck.exe" "$release/"
+cp "$source_dir/build-release-win/fotobatch-jobcheck.exe" "$source_dir/build-release-win/fotobatch-labelcheck.exe" \
+    "$release/"
 mkdir "$work/corpus"
 "$build_dir/tests/makecorpus" "$work/corpus"
 
@@ -67,5 +68,9 @@ for thumb in "$work/winelib/thumbnails"/*; do
     other="$work/pe32/thumbnails/$(basename "$thumb")"
     cmp -s "$thumb" "$other" || fail "thumbnail $(basename "$thumb") differs"
 done
-[ "$status" = 0 ] && echo "same boxes, rows, names and $thumbs thumbnails in both builds; fotobatch.exe started"
+# every label of the five dialogs whole in the 32-bit prefix as well
+WINEPREFIX="$build_dir/wineprefix32" WINEARCH=win32 /usr/lib/wine/wine "$release/fotobatch-labelcheck.exe" \
+    >"$work/labels.txt" 2>&1 || { fail "labels cut in the Windows build"; cat "$work/labels.txt"; }
+[ "$status" = 0 ] && echo "same boxes, rows, names and $thumbs thumbnails in both builds; fotobatch.exe started;" \
+    "Windows build: $(tail -n 1 "$work/labels.txt")"
 exit $status
