@@ -110,8 +110,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 // Everything start-up does before the message loop: the settings' defaults and the run's
-// date stamp, the strings, the window class, FreeImage's message hook, the decoding workers (started in the background,
-// so that they are ready by the first Run!) and the main window. 0 when there is no window.
+// date stamp, the strings, the window class, FreeImage's message hook, the decoding
+// workers (started in the background, so that they are ready by the first Run!) and the
+// main window. 0 when there is no window.
 int StartMainWindow(HINSTANCE instance, int showCommand)
 {
     SetStartUpState();
