@@ -53,10 +53,7 @@ extern HANDLE imageLog;  // INVALID_HANDLE_VALUE while no batch runs
 extern HWND mainWindow;
 extern HINSTANCE appInstance;
 
-// The clock that BuildDateStamp reads, GetLocalTime; the tests put a fixed one in its place.
-extern void (WINAPI *readLocalClock)(SYSTEMTIME *moment);
-void BuildDateStamp(void);
 void FormatDateStamp(const SYSTEMTIME *moment, char *text, size_t cap);
-void ResetSharedState(void);
+void SetStartUpState(void);
 
 #endif

@@ -98,7 +98,8 @@ int main(int argc, char **argv)
     WCHAR *dosName = wine_get_dos_file_name(argv[1]);
     if (dosName == NULL)
         return 2;
-    WideCharToMultiByte(CP_ACP, 0, dosName, -1, workDir, sizeof workDir, NULL, NULL);
+    char folder[PATH_CAP];
+    WideCharToMultiByte(CP_ACP, 0, dosName, -1, folder, sizeof folder, NULL, NULL);
     HeapFree(GetProcessHeap(), 0, dosName);
     if (argc > 2 && strcmp(argv[2], "--in-process") == 0) {
         // workers that cannot put themselves under their memory ceiling refuse to decode,
@@ -108,6 +109,7 @@ int main(int argc, char **argv)
     }
 
     StartMainWindow(GetModuleHandleA(NULL), SW_SHOWNORMAL);
+    TextCopy(workDir, sizeof workDir, folder);  // after start-up, which sets the defaults
     SetWindowsHookExA(WH_CBT, AnswerDialogs, NULL, GetCurrentThreadId());
     double first = TimeOneJob();
     int rows = CountRows();

@@ -9,6 +9,7 @@
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
+#include "thumbs/thumbformat.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -219,6 +220,39 @@ TEST_F(ThumbWrites, BestFittedNamesAreNotReadAsTheirNamesake)
     EXPECT_EQ(std::vector<std::string>{"Cafe_small.jpg"}, work.List("thumbnails"));
 }
 
+// Thumbnails that the output format cannot store are converted so that the save works;
+// those it can store are left alone.
+TEST(ThumbnailForFormat, ConvertsOnlyWhatTheFormatRefuses)
+{
+    struct Case { FREE_IMAGE_TYPE type; int bpp; FREE_IMAGE_FORMAT format; FREE_IMAGE_TYPE wantType; unsigned wantBpp; };
+    const Case cases[] = {
+        {FIT_BITMAP, 32, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_RGBA16, 64, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_RGB16, 48, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_UINT16, 16, FIF_JPEG, FIT_BITMAP, 8},
+        {FIT_BITMAP, 24, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_BITMAP, 8, FIF_JPEG, FIT_BITMAP, 8},
+        {FIT_BITMAP, 32, FIF_PNG, FIT_BITMAP, 32},
+        {FIT_RGBA16, 64, FIF_PNG, FIT_RGBA16, 64},
+        {FIT_BITMAP, 32, FIF_BMP, FIT_BITMAP, 32},
+        {FIT_RGBA16, 64, FIF_BMP, FIT_BITMAP, 32},
+    };
+    StartProgram();
+    TestFolder folder;
+    for (const Case &c : cases) {
+        FIBITMAP *image = FreeImage_AllocateT(c.type, 40, 30, c.bpp);
+        FIBITMAP *storable = ThumbnailForFormat(image, c.format);
+        std::string what = std::to_string(c.type) + "/" + std::to_string(c.bpp) + " as " + std::to_string(c.format);
+        EXPECT_EQ(c.wantType, FreeImage_GetImageType(storable)) << what;
+        EXPECT_EQ(c.wantBpp, FreeImage_GetBPP(storable)) << what;
+        BoxWatch watch;
+        EXPECT_TRUE(FreeImage_Save(c.format, storable, folder.Path("out").c_str(), 0)) << what;
+        EXPECT_TRUE(watch.seen.empty()) << what << ": " << Describe(watch.seen);
+        FreeImage_Unload(storable);
+    }
+    EXPECT_EQ(nullptr, ThumbnailForFormat(NULL, FIF_JPEG));
+}
+
 // Three sources that need different conversions: colour, colour with alpha, greyscale.
 struct Source {
     const char *name;
@@ -393,4 +427,54 @@ TEST_F(ThumbWrites, VanishedFolderEndsTheJobWithOneBox)
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ("Папка задания недоступна (носитель извлечён?), задание остановлено:\n" + base.winPath + "\\work",
               watch.seen[1].text);
+}
+
+// While the first description dialog is open, what was decoded ahead goes stale: one
+// file is deleted, one renamed away with another picture put under its name, one
+// overwritten, one renamed, one added. After Default every row and thumbnail describes
+// the file as it is when they are written; the two names that are gone get the
+// load-failure box and no row.
+TEST_F(ThumbWrites, WrittenAsTheFilesAreWhenWritten)
+{
+    TestFolder work;
+    for (const char *name : {"p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg", "p5.jpg", "p6.jpg"})
+        ASSERT_TRUE(SaveTestImage(work.Path(name), FIF_JPEG, 32, 24));
+    // the roles go by the listing: the first listed is the one being described
+    std::vector<std::string> order = work.SearchOrder("*.jpg");
+    const std::string &deleted = order[1], &replaced = order[2], &overwritten = order[3], &renamed = order[4];
+    BoxWatch watch;
+    watch.Then([&](HWND dialog) {
+        Sleep(500);  // let the workers decode every entry ahead
+        ASSERT_EQ(0, unlink(work.Path(deleted).c_str()));
+        ASSERT_EQ(0, rename(work.Path(replaced).c_str(), work.Path("old.jpeg").c_str()));
+        ASSERT_TRUE(SaveTestImage(work.Path(replaced), FIF_JPEG, 64, 48));
+        ASSERT_TRUE(SaveTestImage(work.Path(overwritten), FIF_JPEG, 500, 500));
+        ASSERT_EQ(0, rename(work.Path(renamed).c_str(), work.Path("moved.jpeg").c_str()));
+        ASSERT_TRUE(SaveTestImage(work.Path("p7.jpg"), FIF_JPEG, 40, 30));
+        PressNow(dialog, IDC_REC_DEFAULT);
+    });
+    RunThumbnailJob(work.winPath);
+    std::vector<std::string> boxes;
+    for (const SeenBox &box : watch.seen)
+        boxes.push_back(box.caption);
+    // a file that cannot be opened: the library's failed open, then the load failure
+    const char *library = "File not IMAGE FORMAT", *load = "dib = GenericLoader(WFD.cFileName, 0)";
+    EXPECT_EQ((std::vector<std::string>{"Установка описаний файлов для сайта example.org", library, load, library,
+                                        load}),
+              boxes);
+    std::string log = work.ReadFile("imagelog.sql");
+    for (const std::string &name : work.SearchOrder("*.jpg")) {
+        PixelSize now = ImageFileSize(work.Path(name));
+        std::string row = "('" + name + "','" + name + "','','" + std::to_string(now.width) + "','" +
+                          std::to_string(now.height) + "','" + std::to_string(work.ReadFile(name).size()) + "'";
+        if (name == "p7.jpg" && log.find("('p7.jpg'") == std::string::npos)
+            continue;  // added after the listing read past it
+        EXPECT_NE(std::string::npos, log.find(row)) << row << "\n" << log;
+        PixelSize thumb = now.width > 150 ? PixelSize{150, 150} : now;
+        EXPECT_EQ(thumb, ImageFileSize(work.Path("thumbnails/" + name.substr(0, 2) + "_small.jpg"))) << name;
+    }
+    for (const std::string &gone : {deleted, renamed}) {
+        EXPECT_EQ(std::string::npos, log.find("('" + gone + "'")) << gone << "\n" << log;
+        EXPECT_FALSE(work.Exists("thumbnails/" + gone.substr(0, 2) + "_small.jpg")) << gone;
+    }
 }

@@ -22,7 +22,6 @@
 #include "decode/sourcefile.h"
 #include "base/base.h"
 #include "thumbs/thumbs.h"
-#include "thumbs/thumbformat.h"
 
 static const char *const libraryCaption = "File not IMAGE FORMAT";
 
@@ -387,39 +386,6 @@ TEST_F(DecoderTest, OutOfOrderNamesAndMissingWorkerStillLoad)
         EXPECT_EQ(150u, (std::max)(pooled.thumbWidth, pooled.thumbHeight)) << name;
     }
     UseStandIn(NULL);
-}
-
-// Thumbnails that the output format cannot store are converted so that the save works;
-// those it can store are left alone.
-TEST(ThumbnailForFormat, ConvertsOnlyWhatTheFormatRefuses)
-{
-    struct Case { FREE_IMAGE_TYPE type; int bpp; FREE_IMAGE_FORMAT format; FREE_IMAGE_TYPE wantType; unsigned wantBpp; };
-    const Case cases[] = {
-        {FIT_BITMAP, 32, FIF_JPEG, FIT_BITMAP, 24},
-        {FIT_RGBA16, 64, FIF_JPEG, FIT_BITMAP, 24},
-        {FIT_RGB16, 48, FIF_JPEG, FIT_BITMAP, 24},
-        {FIT_UINT16, 16, FIF_JPEG, FIT_BITMAP, 8},
-        {FIT_BITMAP, 24, FIF_JPEG, FIT_BITMAP, 24},
-        {FIT_BITMAP, 8, FIF_JPEG, FIT_BITMAP, 8},
-        {FIT_BITMAP, 32, FIF_PNG, FIT_BITMAP, 32},
-        {FIT_RGBA16, 64, FIF_PNG, FIT_RGBA16, 64},
-        {FIT_BITMAP, 32, FIF_BMP, FIT_BITMAP, 32},
-        {FIT_RGBA16, 64, FIF_BMP, FIT_BITMAP, 32},
-    };
-    StartProgram();
-    TestFolder folder;
-    for (const Case &c : cases) {
-        FIBITMAP *image = FreeImage_AllocateT(c.type, 40, 30, c.bpp);
-        FIBITMAP *storable = ThumbnailForFormat(image, c.format);
-        std::string what = std::to_string(c.type) + "/" + std::to_string(c.bpp) + " as " + std::to_string(c.format);
-        EXPECT_EQ(c.wantType, FreeImage_GetImageType(storable)) << what;
-        EXPECT_EQ(c.wantBpp, FreeImage_GetBPP(storable)) << what;
-        BoxWatch watch;
-        EXPECT_TRUE(FreeImage_Save(c.format, storable, folder.Path("out").c_str(), 0)) << what;
-        EXPECT_TRUE(watch.seen.empty()) << what << ": " << Describe(watch.seen);
-        FreeImage_Unload(storable);
-    }
-    EXPECT_EQ(nullptr, ThumbnailForFormat(NULL, FIF_JPEG));
 }
 
 // The job over a folder ---------------------------------------------------------------

@@ -58,11 +58,13 @@ static void ShowLibraryMessages(const DecodedEntry *decoded)
 }
 
 // Takes the decoded entry's sizes and thumbnail as the image's own, in place of any it
-// held. STEP_DONE when there is nothing to save: the user has been told.
+// held: the file's size as it was when it was opened for decoding (the listing's, when
+// it never was). STEP_DONE when there is nothing to save: the user has been told.
 static StepResult TakeEntryImage(DecodedEntry *decoded, BatchImage *image)
 {
     const WIN32_FIND_DATAA *listed = &decoded->find;
-    image->fileSize = ((unsigned long long)listed->nFileSizeHigh << 32) | listed->nFileSizeLow;
+    image->fileSize = decoded->identified ? decoded->identity.size
+                                          : ((unsigned long long)listed->nFileSizeHigh << 32) | listed->nFileSizeLow;
     if (image->thumbnail != NULL)
         FreeImage_Unload(image->thumbnail);
     image->thumbnail = NULL;
@@ -195,14 +197,39 @@ static int IsCaseTwin(const BatchImage *image, const PlacedNames *placed)
     return 1;
 }
 
-// The output step of one image: the path, the format its extension names, the user's
-// description, the thumbnail, and only once it is in place its row. An extension the library does not know means no row and no file. A thumbnail
+// Makes the image what is on the disk now: a file changed since it was decoded ahead is
+// decoded again; one that is gone gets the load-failure box, as a file that never loaded.
+static StepResult TakeFileAsItIsNow(DecodedEntry *decoded, BatchImage *image)
+{
+    if (DecoderEntryUnchanged(decoded))
+        return STEP_ON;
+    DecoderDecodeAgain(decoded);
+    return TakeEntryImage(decoded, image);
+}
+
+// The user's description of the file as it is. The file may change while the
+// description dialog waits for the user: then it is taken again and described anew.
+static StepResult DescribeFileAsItIs(DecodedEntry *decoded, BatchImage *image)
+{
+    for (;;) {
+        StepResult step = TakeFileAsItIsNow(decoded, image);
+        if (step != STEP_ON)
+            return step;
+        int asked = recordDefaultsSet == 0;
+        DescribeImage(image);
+        if (!asked || DecoderEntryUnchanged(decoded))
+            return STEP_ON;
+    }
+}
+
+// The output step of one image: the path, the format its extension names, the file as it
+// is now and the user's description of it, the thumbnail, and only once it is in place
+// its row. An extension the library does not know means no row and no file. A thumbnail
 // name that would not be an entry of thumbnails (an entry name holding a backslash, a
 // device name), or that is an earlier thumbnail's in other letter case, is refused before
 // the user is asked anything.
 static StepResult SaveThumbnail(DecodedEntry *decoded, BatchImage *image, PlacedNames *placed)
 {
-    (void)decoded;
     if (!BuildThumbnailPath(image)) {
         ShowEntryError(image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
         return STEP_DONE;
@@ -219,8 +246,9 @@ static StepResult SaveThumbnail(DecodedEntry *decoded, BatchImage *image, Placed
     }
     if (IsCaseTwin(image, placed))
         return STEP_DONE;
-    DescribeImage(image);
-    StepResult step = SaveThumbnailFile(image, format);
+    StepResult step = DescribeFileAsItIs(decoded, image);
+    if (step == STEP_ON)
+        step = SaveThumbnailFile(image, format);
     if (step != STEP_ON)
         return step;
     RememberPlaced(placed, image->thumbPath, image->entry.cFileName);

@@ -40,7 +40,7 @@ void UseStandIn(const char *mode)
 
 void StartProgram()
 {
-    ResetSharedState();
+    SetStartUpState();
     if (GetEnvironmentVariableA("FOTOBATCH_STANDIN", NULL, 0) > 0)
         UseStandIn(NULL);
     if (mainWindow != NULL && IsWindow(mainWindow)) {

@@ -12,7 +12,8 @@
 std::string AnsiToUtf8(const std::string &ansi);
 std::string Utf8ToAnsi(const std::string &utf8);
 
-// Creates the main window once per test program and resets the shared state.
+// Creates the main window once per test program and puts the shared state back to what
+// start-up makes it.
 void StartProgram();
 // The workers from now on: the real ones (NULL) or stand-ins failing as the mode says.
 void UseStandIn(const char *mode);

@@ -1,5 +1,9 @@
-// The bounded copy helpers and the date stamp: buffers filled exactly, and one byte over.
+// The base floor's own helpers: the bounded copies (buffers filled exactly, and one byte
+// over), the numbers in text, and the check that a listed name is the plain name of its
+// entry.
 #include "gtest_win.h"
+#include "fixture.h"
+#include "base/base.h"
 #include "base/state.h"
 
 #include <limits.h>
@@ -84,38 +88,16 @@ TEST(TextDigitsValue, StopsAtTheFirstNonDigitAndSaturates)
     }
 }
 
-TEST(DateStamp, NumbersWithoutLeadingZeros)
+TEST(PlainEntryName, RefusesWhatWin32ReadsAsSomethingElse)
 {
-    struct { WORD year, month, day, hour, minute, second; const char *expected; } cases[] = {
-        {2027, 1, 5, 9, 3, 7, "2027-1-5 9:3:7"},
-        {2026, 12, 31, 23, 59, 59, "2026-12-31 23:59:59"},
-        {2026, 1, 1, 0, 0, 0, "2026-1-1 0:0:0"},
-    };
-    for (const auto &c : cases) {
-        SYSTEMTIME moment = {};
-        moment.wYear = c.year;
-        moment.wMonth = c.month;
-        moment.wDay = c.day;
-        moment.wHour = c.hour;
-        moment.wMinute = c.minute;
-        moment.wSecond = c.second;
-        char text[PATH_CAP];
-        FormatDateStamp(&moment, text, sizeof text);
-        EXPECT_STREQ(c.expected, text);
-    }
-}
-
-TEST(DateStamp, BuiltFromTheClockAtStartUp)
-{
-    // the clock may tick between the two readings; it cannot tick twice in a row
-    for (int attempt = 0; attempt < 3; attempt++) {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        BuildDateStamp();
-        char expected[PATH_CAP];
-        FormatDateStamp(&now, expected, sizeof expected);
-        if (strcmp(expected, dateStamp) == 0)
-            return;
-    }
-    ADD_FAILURE() << "dateStamp " << dateStamp << " is not the local time";
+    const char *plain[] = {"foto.jpg", "Фото Отпуск (1).JPG", ".hidden", "a..b", "com10.txt",
+                           "com0", "console.txt", "auxiliary", "nul_", "lpt", "x.con"};
+    const char *refused[] = {"", ".", "..", "..\\x", "a/b", "c:x", "x:", "a*", "a?", "a\"b", "a<b",
+                             "a>b", "a|b", "tab\tname", "dot.", "blank ", "CON", "con.txt",
+                             "CON .txt", "Aux.JPG", "nul", "COM1", "com9.tar.gz", "LPT1.TXT",
+                             "conin$", "CONOUT$.log"};
+    for (const char *name : plain)
+        EXPECT_TRUE(IsPlainEntryName(name)) << AnsiToUtf8(name);
+    for (const char *name : refused)
+        EXPECT_FALSE(IsPlainEntryName(name)) << AnsiToUtf8(name);
 }
