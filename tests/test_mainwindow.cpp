@@ -93,7 +93,8 @@ TEST_F(MainWindow, MenuHoldsItsItemsInOrderAndOpensTheJobsWhenClicked)
     EXPECT_EQ((std::vector<std::string>{"popup &File", "separator", "item &File name FIX 32773", "separator",
                                         "item &Thumbnails! 32772", "separator", "item &About ... 104", "separator"}),
               MenuItems(bar));
-    EXPECT_EQ((std::vector<std::string>{"item &Select Directory 32771", "separator", "item E&xit 105"}),
+    EXPECT_EQ((std::vector<std::string>{"item &Select Directory 32771", "item &Undo last FIX 32774", "separator",
+                                        "item E&xit 105"}),
               MenuItems(GetSubMenu(bar, 0)));
 
     struct Choice { const char *item; const char *caption; };

@@ -1,6 +1,9 @@
 #include "dialogs.h"
 #include "boxwatch.h"
 
+#include "base/state.h"
+#include "res/resource.h"
+
 #include <algorithm>
 
 std::vector<std::string> ListEntries(HWND dialog, int listId)
@@ -45,4 +48,17 @@ void PostKey(HWND dialog, UINT key)
     HWND target = (focus != NULL && (focus == dialog || IsChild(dialog, focus))) ? focus : dialog;
     PostMessageA(target, WM_KEYDOWN, key, 1);
     PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+void FixThroughMenu(BoxWatch &watch)
+{
+    watch.Then(Press(IDOK));
+    SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
+}
+
+bool UndoFixEnabled()
+{
+    HMENU file = GetSubMenu(GetMenu(mainWindow), 0);
+    SendMessageA(mainWindow, WM_INITMENUPOPUP, (WPARAM)file, 0);
+    return !(GetMenuState(file, IDM_UNDO_FIX, MF_BYCOMMAND) & MF_GRAYED);
 }

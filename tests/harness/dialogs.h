@@ -4,6 +4,7 @@
 #define FOTOBATCH_DIALOGS_H
 
 #include "gtest_win.h"
+#include "boxwatch.h"
 
 #include <string>
 #include <vector>
@@ -18,5 +19,9 @@ void SetField(HWND dialog, int id, const std::string &text);
 void ClickNow(HWND dialog, int id);
 // Presses a key in the control that has the focus (or the dialog), as the keyboard would.
 void PostKey(HWND dialog, UINT key);
+// "&File name FIX" from the menu, then FIX on workDir.
+void FixThroughMenu(BoxWatch &watch);
+// Whether "&Undo last FIX" may be chosen when the File menu opens.
+bool UndoFixEnabled();
 
 #endif

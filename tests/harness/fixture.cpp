@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -151,4 +152,46 @@ std::vector<std::string> TestFolder::SearchOrder(const std::string &mask) const
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
+}
+
+// Adds the entries below dir to a snapshot, their keys starting with prefix.
+static void AddToSnapshot(const std::string &dir, const std::string &prefix, std::map<std::string, std::string> &into)
+{
+    DIR *listing = opendir(dir.c_str());
+    if (listing == NULL)
+        return;
+    while (struct dirent *entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = dir + "/" + name;
+        struct stat info;
+        char target[4096];
+        ssize_t length;
+        lstat(path.c_str(), &info);
+        if (S_ISLNK(info.st_mode) && (length = readlink(path.c_str(), target, sizeof target)) >= 0) {
+            into[prefix + name] = "-> " + std::string(target, length);
+        } else if (S_ISDIR(info.st_mode)) {
+            into[prefix + name + "/"] = "";
+            AddToSnapshot(path, prefix + name + "/", into);
+        } else {
+            std::string bytes;
+            FILE *file = fopen(path.c_str(), "rb");
+            char chunk[65536];
+            size_t got;
+            while (file != NULL && (got = fread(chunk, 1, sizeof chunk, file)) > 0)
+                bytes.append(chunk, got);
+            if (file != NULL)
+                fclose(file);
+            into[prefix + name] = bytes;
+        }
+    }
+    closedir(listing);
+}
+
+std::map<std::string, std::string> FolderSnapshot(const std::string &dir)
+{
+    std::map<std::string, std::string> files;
+    AddToSnapshot(dir, "", files);
+    return files;
 }

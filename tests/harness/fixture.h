@@ -5,12 +5,17 @@
 
 #include "gtest_win.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 // Windows-1251 bytes (what the ANSI calls see) to UTF-8 (what the disk holds), and back.
 std::string AnsiToUtf8(const std::string &ansi);
 std::string Utf8ToAnsi(const std::string &utf8);
+
+// Every entry below a Unix folder with its bytes, keyed by its path inside the folder: a
+// directory as "name/", a link by its target ("-> target").
+std::map<std::string, std::string> FolderSnapshot(const std::string &dir);
 
 // Creates the main window once per test program and resets the shared state.
 void StartProgram();
