@@ -3,7 +3,7 @@
 #include "../res/resource.h"
 #include "../decode/decoder.h"
 
-// Start-up: date stamp, strings, window class, FreeImage's message hook, the main window,
+// Start-up: the defaults and date stamp, strings, window class, FreeImage's message hook, the main window,
 // then the message loop with the accelerators until the window is destroyed; the
 // decoding workers end with the program.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)

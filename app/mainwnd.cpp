@@ -115,12 +115,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Everything start-up does before the message loop: the run's date stamp, the strings, the
-// window class, FreeImage's message hook, the decoding workers (started in the background,
+// Everything start-up does before the message loop: the settings' defaults and the run's
+// date stamp, the strings, the window class, FreeImage's message hook, the decoding workers (started in the background,
 // so that they are ready by the first Run!) and the main window. 0 when there is no window.
 int StartMainWindow(HINSTANCE instance, int showCommand)
 {
-    BuildDateStamp();
+    SetStartUpState();
     LoadWindowStrings(instance);
     RegisterMainClass(instance);
     RouteImageLibraryMessages(ImageLibraryMessage);

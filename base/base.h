@@ -7,10 +7,13 @@
 #include <windows.h>
 
 int ShowStatus(const char *text);
+// A box captioned "Error" whose text is the given text followed by the name it concerns.
+void ShowNamedError(HWND owner, const char *text, const char *name, UINT icon);
 
 int EnterWorkDir(void);
 int RunJob(int (*job)(void));
 int IsPlainEntryName(const char *name);
+int ReadAll(HANDLE handle, void *data, DWORD length);
 int WriteAll(HANDLE handle, const void *data, DWORD length);
 // FindFirstFileA and FindNextFileA, but a name the code page cannot hold is never
 // best-fitted into another entry's name: its characters come as '?'.

@@ -8,10 +8,7 @@ int EnterWorkDir(void)
 {
     if (SetCurrentDirectoryA(workDir))
         return 1;
-    char text[PATH_CAP + 64];
-    TextCopy(text, sizeof text, "Папка недоступна, ничего не изменено:\n");
-    TextAppend(text, sizeof text, workDir);
-    MessageBoxA(NULL, text, "Error", MB_OK | MB_ICONINFORMATION);
+    ShowNamedError(NULL, "Папка недоступна, ничего не изменено:\n", workDir, MB_ICONINFORMATION);
     return 0;
 }
 

@@ -2,35 +2,20 @@
 
 #include <string.h>
 
-// The compiled-in defaults with which every run starts.
-#define DEFAULT_BROWSE_SPEC "C:\\*.*"
-#define DEFAULT_WORK_DIR "C:\\"
-#define DEFAULT_THUMB_DIR_PATH "C:\\" THUMB_FOLDER "\\"
-#define DEFAULT_OUT_DIR_PATH "C:\\out_images\\"
-#define DEFAULT_THUMB_PATH_PREFIX THUMB_FOLDER "\\"
-#define DEFAULT_FIND_MASK "*.jpg"
-#define DEFAULT_THUMB_SUFFIX "_small.jpg"
-
-int thumbSize = THUMB_SIZE_DEFAULT;
-char browseSpec[PATH_CAP] = DEFAULT_BROWSE_SPEC;
-char workDir[PATH_CAP] = DEFAULT_WORK_DIR;
-char thumbDirPath[PATH_CAP] = DEFAULT_THUMB_DIR_PATH;
-char outDirPath[PATH_CAP] = DEFAULT_OUT_DIR_PATH;
-char thumbPathPrefix[PATH_CAP] = DEFAULT_THUMB_PATH_PREFIX;
-char findMask[PATH_CAP] = DEFAULT_FIND_MASK;
-char thumbSuffix[PATH_CAP] = DEFAULT_THUMB_SUFFIX;
+// Every value is set at start-up, by SetStartUpState.
+int thumbSize;
+char browseSpec[PATH_CAP];
+char workDir[PATH_CAP];
+char thumbDirPath[PATH_CAP];
+char outDirPath[PATH_CAP];
+char findMask[PATH_CAP];
+char thumbSuffix[PATH_CAP];
 
 char dateStamp[PATH_CAP];
 PhotoRecordFields PhotoRecord;
-int recordDefaultsSet = 0;
+int recordDefaultsSet;
 
-HANDLE imageLog = INVALID_HANDLE_VALUE;
-DWORD sourceWidth = 0;
-DWORD sourceHeight = 0;
-FIBITMAP *thumb = NULL;
-WIN32_FIND_DATAA WFD;
-
-void (WINAPI *readLocalClock)(SYSTEMTIME *moment) = GetLocalTime;
+HANDLE imageLog;
 
 HWND mainWindow = NULL;
 HINSTANCE appInstance = NULL;
@@ -54,30 +39,26 @@ void FormatDateStamp(const SYSTEMTIME *moment, char *text, size_t cap)
 }
 
 // Stamps the run with the local time of start-up; every record of the run carries it.
-void BuildDateStamp(void)
+static void BuildDateStamp(void)
 {
     SYSTEMTIME now;
-    readLocalClock(&now);
+    GetLocalTime(&now);
     FormatDateStamp(&now, dateStamp, sizeof dateStamp);
 }
 
-// Puts every setting back to its compiled-in default, as at start-up. Only the tests
-// call it, so that each scenario starts from a fresh program.
-void ResetSharedState(void)
+// The state every run starts with: the compiled-in settings, no job running, and the date
+// stamp of this start.
+void SetStartUpState(void)
 {
     thumbSize = THUMB_SIZE_DEFAULT;
-    TextCopy(browseSpec, sizeof browseSpec, DEFAULT_BROWSE_SPEC);
-    TextCopy(workDir, sizeof workDir, DEFAULT_WORK_DIR);
-    TextCopy(thumbDirPath, sizeof thumbDirPath, DEFAULT_THUMB_DIR_PATH);
-    TextCopy(outDirPath, sizeof outDirPath, DEFAULT_OUT_DIR_PATH);
-    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, DEFAULT_THUMB_PATH_PREFIX);
-    TextCopy(findMask, sizeof findMask, DEFAULT_FIND_MASK);
-    TextCopy(thumbSuffix, sizeof thumbSuffix, DEFAULT_THUMB_SUFFIX);
+    TextCopy(browseSpec, sizeof browseSpec, "C:\\*.*");
+    TextCopy(workDir, sizeof workDir, "C:\\");
+    TextCopy(thumbDirPath, sizeof thumbDirPath, "C:" THUMB_DIR_SUFFIX);
+    TextCopy(outDirPath, sizeof outDirPath, "C:" OUT_DIR_SUFFIX);
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
     memset(&PhotoRecord, 0, sizeof PhotoRecord);
     recordDefaultsSet = 0;
     imageLog = INVALID_HANDLE_VALUE;
-    sourceWidth = 0;
-    sourceHeight = 0;
-    thumb = NULL;
-    memset(&WFD, 0, sizeof WFD);
+    BuildDateStamp();
 }

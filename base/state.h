@@ -11,12 +11,15 @@
 #define FIELD_CAP 1000  // one value of a photo record: 999 characters and the terminator
 #define TITLE_CAP 100   // the window title and class name
 
-// The thumbnail sizes a job accepts, the size every job dialog starts with, and the
-// folder under the working directory that the thumbnails go into.
+// The thumbnail sizes a job accepts, the size every job dialog starts with, the folder
+// under the working directory that the thumbnails go into, and what follows workDir in
+// the two shown folder paths.
 #define THUMB_SIZE_MIN 10
 #define THUMB_SIZE_MAX 65536
 #define THUMB_SIZE_DEFAULT 150
 #define THUMB_FOLDER "thumbnails"
+#define THUMB_DIR_SUFFIX "\\" THUMB_FOLDER "\\"
+#define OUT_DIR_SUFFIX "\\out_images\\"
 
 // Settings and paths.
 extern int thumbSize;
@@ -24,7 +27,6 @@ extern char browseSpec[PATH_CAP];
 extern char workDir[PATH_CAP];
 extern char thumbDirPath[PATH_CAP];
 extern char outDirPath[PATH_CAP];
-extern char thumbPathPrefix[PATH_CAP];
 extern char findMask[PATH_CAP];
 extern char thumbSuffix[PATH_CAP];
 
@@ -44,21 +46,14 @@ extern char dateStamp[PATH_CAP];
 extern PhotoRecordFields PhotoRecord;
 extern int recordDefaultsSet;
 
-// The handles of a running batch.
+// The handle of a running batch.
 extern HANDLE imageLog;  // INVALID_HANDLE_VALUE while no batch runs
-extern DWORD sourceWidth;   // of the image being recorded; its pixels stay in the decoder
-extern DWORD sourceHeight;
-extern FIBITMAP *thumb;
-extern WIN32_FIND_DATAA WFD;
 
 // The window.
 extern HWND mainWindow;
 extern HINSTANCE appInstance;
 
-// The clock that BuildDateStamp reads, GetLocalTime; the tests put a fixed one in its place.
-extern void (WINAPI *readLocalClock)(SYSTEMTIME *moment);
-void BuildDateStamp(void);
 void FormatDateStamp(const SYSTEMTIME *moment, char *text, size_t cap);
-void ResetSharedState(void);
+void SetStartUpState(void);
 
 #endif

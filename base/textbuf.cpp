@@ -65,3 +65,14 @@ int TextAppendInt(char *dst, size_t cap, long long value)
     int fit = TextAppend(dst, cap, "-");
     return TextAppendUnsigned(dst, cap, magnitude) && fit;
 }
+
+size_t TextDigitsValue(const char *text, size_t length, unsigned long long ceiling, unsigned long long *value)
+{
+    size_t count = 0;
+    *value = 0;
+    for (; count < length && text[count] >= '0' && text[count] <= '9'; count++) {
+        unsigned digit = (unsigned)(text[count] - '0');
+        *value = *value > (ceiling - digit) / 10 ? ceiling : *value * 10 + digit;
+    }
+    return count;
+}

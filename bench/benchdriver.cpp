@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 
 #include "app/app.h"
 #include "base/state.h"
@@ -97,17 +98,22 @@ int main(int argc, char **argv)
     WCHAR *dosName = wine_get_dos_file_name(argv[1]);
     if (dosName == NULL)
         return 2;
-    WideCharToMultiByte(CP_ACP, 0, dosName, -1, workDir, sizeof workDir, NULL, NULL);
+    char folder[PATH_CAP];
+    WideCharToMultiByte(CP_ACP, 0, dosName, -1, folder, sizeof folder, NULL, NULL);
     HeapFree(GetProcessHeap(), 0, dosName);
-    if (argc > 2 && strcmp(argv[2], "--in-process") == 0)
-        DecoderUseWorker("Z:\\nonexistent\\fotobatch-worker.exe.so", DECODER_MEMORY_MB);
+    if (argc > 2 && strcmp(argv[2], "--in-process") == 0) {
+        // workers that cannot put themselves under their memory ceiling refuse to decode,
+        // and the job decodes in its own process, as it does then for the user
+        struct rlimit lower = {(rlim_t)(DECODER_MEMORY_MB - 1) << 20, (rlim_t)(DECODER_MEMORY_MB - 1) << 20};
+        setrlimit(RLIMIT_DATA, &lower);
+    }
 
     StartMainWindow(GetModuleHandleA(NULL), SW_SHOWNORMAL);
+    TextCopy(workDir, sizeof workDir, folder);  // after start-up, which sets the defaults
     SetWindowsHookExA(WH_CBT, AnswerDialogs, NULL, GetCurrentThreadId());
     double first = TimeOneJob();
     int rows = CountRows();
     double next = TimeOneJob();
-    printf("images=%d seconds=%.3f next_seconds=%.3f job_peak_kb=%ld workers=%d\n", rows, first, next,
-           PeakKilobytes(), DecoderWorkersStarted());
+    printf("images=%d seconds=%.3f next_seconds=%.3f job_peak_kb=%ld\n", rows, first, next, PeakKilobytes());
     return 0;
 }

@@ -9,5 +9,6 @@ INT_PTR CALLBACK DirChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 void SelectDirectoryCommand(HWND owner);
 void RunDirChooser(HWND owner);
 int BuildWorkDirPath(char *path, size_t cap, const char *suffix);
+void BuildThumbDirPath(void);
 
 #endif

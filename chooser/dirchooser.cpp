@@ -157,10 +157,16 @@ int BuildWorkDirPath(char *path, size_t cap, const char *suffix)
     return 0;
 }
 
+// thumbDirPath, the shown path of the thumbnails folder, rebuilt from workDir.
+void BuildThumbDirPath(void)
+{
+    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, THUMB_DIR_SUFFIX);
+}
+
 // The main window's "&Select Directory": the chooser, then thumbDirPath rebuilt from
 // workDir however the chooser ended.
 void SelectDirectoryCommand(HWND owner)
 {
     RunDirChooser(owner);
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\" THUMB_FOLDER "\\");
+    BuildThumbDirPath();
 }

@@ -1,23 +1,28 @@
 #include "decodeimage.h"
 #include "imagesize.h"
-#include "loader.h"
 #include "orientation.h"
+#include "../base/textbuf.h"
 
 #include <string.h>
+
+// Where the library's reports go now: outside a decode to the program's handler, during
+// one to its sink, and nowhere during a header-only look at the size, whose complaints
+// the real load repeats if they matter.
+enum { REPORTS_OUTSIDE, REPORTS_DECODING, REPORTS_DROPPED };
 
 static FreeImage_OutputMessageFunction outsideHandler;
 static DecodeReportSink reportSink;
 static void *reportContext;
-static int decoding;
+static int reportsGo = REPORTS_OUTSIDE;
 
 // FreeImage's one message hook: a report made while an image decodes belongs to that
 // image, and reaches the user only when the job comes to it; any other is shown at once.
 static void RouteMessage(FREE_IMAGE_FORMAT format, const char *message)
 {
-    if (!decoding) {
+    if (reportsGo == REPORTS_OUTSIDE) {
         if (outsideHandler != NULL)
             outsideHandler(format, message);
-    } else if (reportSink != NULL) {
+    } else if (reportsGo == REPORTS_DECODING && reportSink != NULL) {
         reportSink(reportContext, format, message != NULL ? message : "");
     }
 }
@@ -35,11 +40,9 @@ static DWORD OriginalJpegSize(FIBITMAP *image, const char *key)
     if (!FreeImage_GetMetadata(FIMD_COMMENTS, image, key, &tag) || tag == NULL)
         return 0;
     const char *value = (const char *)FreeImage_GetTagValue(tag);
-    DWORD length = FreeImage_GetTagLength(tag);
-    DWORD number = 0;
-    for (DWORD i = 0; i < length && value[i] >= '0' && value[i] <= '9'; i++)
-        number = number * 10 + (DWORD)(value[i] - '0');
-    return number;
+    unsigned long long number = 0;
+    TextDigitsValue(value, FreeImage_GetTagLength(tag), 0xFFFFFFFFull, &number);
+    return (DWORD)number;
 }
 
 // The thumbnail size FreeImage_MakeThumbnail gives for a source of this size: the longer
@@ -84,17 +87,83 @@ static FIBITMAP *ScaledJpegThumbnail(FIBITMAP *image, DWORD width, DWORD height,
     return made;
 }
 
-// Loads one image and makes its thumbnail; JPEGs decode straight at the smallest scale
-// that still gives the thumbnail all its pixels.
-static void DecodeInto(const char *path, int thumbSize, unsigned long long maxPixels, DecodeOutcome *outcome)
+// The size a TIFF, OpenEXR, camera RAW or JPEG XR declares, read by the library's
+// header-only load of the open source, its reports dropped.
+static int LibraryDeclaredSize(SourceFile *source, FREE_IMAGE_FORMAT format, DWORD *width, DWORD *height)
 {
-    FREE_IMAGE_FORMAT format = CheckedImageFormat(path, maxPixels, RouteMessage);
+    FreeImageIO io;
+    SourceImageIO(source, &io);
+    int was = reportsGo;
+    reportsGo = REPORTS_DROPPED;
+    FIBITMAP *header = FreeImage_LoadFromHandle(format, &io, (fi_handle)source, FIF_LOAD_NOPIXELS);
+    reportsGo = was;
+    if (header == NULL)
+        return IMAGE_SIZE_UNKNOWN;
+    *width = FreeImage_GetWidth(header);
+    *height = FreeImage_GetHeight(header);
+    FreeImage_Unload(header);
+    return IMAGE_SIZE_KNOWN;
+}
+
+// The format the library reads a source in: its content first, its name only when the
+// content says nothing. FIF_UNKNOWN when unknown or unreadable.
+static FREE_IMAGE_FORMAT SourceFormat(SourceFile *source, int opened)
+{
+    FREE_IMAGE_FORMAT format = FIF_UNKNOWN;
+    if (opened) {
+        FreeImageIO io;
+        SourceImageIO(source, &io);
+        format = FreeImage_GetFileTypeFromHandle(&io, (fi_handle)source, 0);
+    }
+    if (format == FIF_UNKNOWN)
+        format = FreeImage_GetFIFFromFilename(source->libraryPath);
+    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format))
+        return FIF_UNKNOWN;
+    return format;
+}
+
+FREE_IMAGE_FORMAT CheckedImageFormat(SourceFile *source, unsigned long long maxPixels)
+{
+    FREE_IMAGE_FORMAT format = SourceFormat(source, 1);
+    if (format == FIF_UNKNOWN)
+        return FIF_UNKNOWN;
+    ImageBytes bytes;
+    ImageBytesFromSource(&bytes, source);
+    DWORD width = 0, height = 0;
+    int told = ImageDeclaredSize(format, &bytes, &width, &height);
+    if (told == IMAGE_SIZE_LIBRARY)
+        told = LibraryDeclaredSize(source, format, &width, &height);
+    if (told == IMAGE_SIZE_KNOWN && (unsigned long long)width * height > maxPixels)
+        return FIF_UNKNOWN;
+    return format;
+}
+
+// A file that could not be opened gets the report the library gives when its own open
+// fails, for the format its name tells; one whose name tells none is passed over quietly.
+static void ReportUnopened(SourceFile *source)
+{
+    FREE_IMAGE_FORMAT format = SourceFormat(source, 0);
+    if (format == FIF_UNKNOWN)
+        return;
+    char message[SOURCE_PATH_CAP + 64];
+    TextCopy(message, sizeof message, "FreeImage_Load: failed to open file ");
+    TextAppend(message, sizeof message, source->libraryPath);
+    RouteMessage(format, message);
+}
+
+// Loads the checked source and makes its thumbnail; JPEGs decode straight at the
+// smallest scale that still gives the thumbnail all its pixels.
+static void DecodeSource(SourceFile *source, int thumbSize, unsigned long long maxPixels, DecodeOutcome *outcome)
+{
+    FREE_IMAGE_FORMAT format = CheckedImageFormat(source, maxPixels);
     if (format == FIF_UNKNOWN)
         return;
     int scaled = format == FIF_JPEG && thumbSize > 0 && thumbSize <= 65535;
     int flags = scaled ? (int)((unsigned)thumbSize << 16) : 0;
 
-    FIBITMAP *image = GenericLoader(path, flags);
+    FreeImageIO io;
+    SourceImageIO(source, &io);
+    FIBITMAP *image = FreeImage_LoadFromHandle(format, &io, (fi_handle)source, flags);
     if (image == NULL)
         return;
     outcome->loaded = 1;
@@ -121,7 +190,19 @@ void DecodeImage(const char *path, int thumbSize, unsigned long long maxPixels, 
     memset(outcome, 0, sizeof *outcome);
     reportSink = sink;
     reportContext = context;
-    decoding = 1;
-    DecodeInto(path, thumbSize, maxPixels, outcome);
-    decoding = 0;
+    reportsGo = REPORTS_DECODING;
+    SourceFile *source = (SourceFile *)HeapAlloc(GetProcessHeap(), 0, sizeof *source);
+    int opened = source != NULL ? SourceOpen(source, path) : SOURCE_REFUSED;
+    if (opened == SOURCE_OPENED) {
+        outcome->identified = 1;
+        outcome->identity = source->identity;
+        DecodeSource(source, thumbSize, maxPixels, outcome);
+    } else if (opened == SOURCE_UNOPENED) {
+        ReportUnopened(source);
+    }
+    if (source != NULL) {
+        SourceClose(source);
+        HeapFree(GetProcessHeap(), 0, source);
+    }
+    reportsGo = REPORTS_OUTSIDE;
 }

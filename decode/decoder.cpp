@@ -12,64 +12,91 @@
 #define POOL_AHEAD_BYTES (24u << 20)    // room for thumbnails decoded ahead of the job
 #define POOL_PIPE_BYTES (64 * 1024)
 #define POOL_STOP_WAIT_MS 2000          // a worker told to stop that takes longer is ended
+#define POOL_REPLACEMENTS_MAX 3         // workers that failed the job replaced in one job, at most
+#define POOL_POLL_MS 250
 
 enum { ENTRY_WAITING, ENTRY_SENT, ENTRY_DONE, ENTRY_FAILED };
+
+// The library's reports about one entry: each MESSAGE payload after its length.
+struct MessageLog {
+    BYTE *bytes;
+    DWORD length;
+};
 
 // One listed entry on its way through a worker.
 struct PoolEntry {
     WIN32_FIND_DATAA find;
-    char path[WORKER_PATH_CAP];
+    char path[DECODER_PATH_CAP];
     DWORD id;
     int state;
     int worker;        // slot that has the request, -1 while none has
-    BYTE *messages;    // MESSAGE payloads in order, each after its length
-    DWORD messagesLength;
+    MessageLog messages;
     BYTE *result;      // the RESULT payload
     DWORD resultLength;
 };
 
+// A request a worker holds, sent and not yet answered; a worker answers them in order.
+struct HeldRequest {
+    DWORD id;
+    int thumbSize;
+};
+
 // One worker process, its two pipes and the thread that reads its answers.
 struct PoolWorker {
+    // Made and closed only by the thread that starts or stops the worker: the starter
+    // thread until the job's thread has waited for it, the job's thread after. A reader
+    // is handed its pipe and reads none of these; requests is written under sendLock.
     HANDLE process;    // NULL: the slot is empty
     HANDLE requests;
     HANDLE answers;
     HANDLE reader;
-    int alive;         // cleared by the reader at the end of the answers
-    int begun;         // it has started on at least one image
-    DWORD currentId;   // the request it works on, 0 between requests
-    DWORD startedTick;
-    int outstanding;   // requests sent and not yet answered
+    // Under poolLock.
+    int alive;         // it may be sent requests; cleared when it ends or must be ended
+    int overdue;       // it did not answer in time
+    int broken;        // it sent what no worker sends, or refused to decode
+    int answered;      // requests it answered in full: it is a working worker
+    DWORD currentId;   // the request it has begun, 0 between requests
+    DWORD clockStart;  // when the wait for its oldest request began
+    int outstanding;
+    HeldRequest held[POOL_REQUESTS_PER_WORKER];
 };
 
-// Shared with the reader threads and the starter, under poolLock.
+// Lock rules. poolLock guards what the job's thread, the reader threads and the starter
+// share: the entries, the workers' state fields above and the bytes held ahead. Nothing
+// blocking runs under it: no pipe is written and no process ended. The request pipes are
+// written under sendLock, taken before poolLock, which also keeps a pipe from being closed
+// in the middle of a write; a write cannot block, since a worker holds at most two
+// requests, far less than its pipe's buffer.
 static CRITICAL_SECTION poolLock;
+static CRITICAL_SECTION sendLock;
 static HANDLE poolChanged;  // set by a reader whenever it stored something
 static PoolWorker workers[POOL_WORKERS_MAX];
-static PoolEntry entries[POOL_ENTRIES_MAX];
-static int entryCount;      // entries[0] is the next one the job takes
-static int jobSize;         // the running job's thumbnail size
-static unsigned long long maxPixels = DECODER_MAX_PIXELS;
-static int workersStarted;
+static PoolEntry entries[POOL_ENTRIES_MAX];   // under poolLock
+static int entryCount;      // under poolLock; entries[0] is the next one the job takes
+static DWORD aheadBytes;    // under poolLock: the results held, decoded ahead
+static int jobSize;         // under poolLock: the running job's thumbnail size
+
+// Set once, before any other thread of the pool exists.
+static int workerCount;
 
 // The job's thread only.
-static char workerProgram[MAX_PATH];
-static DWORD workerMemoryMb = DECODER_MEMORY_MB;
 static DWORD watchdogMs = DECODER_WATCHDOG_MS;
 static HANDLE starter;      // the thread that starts the workers, until it is waited for
-static int workerCount;
 static int jobRunning;
 static int inProcess;       // no worker: entries decode in this process
 static int aheadLimit;
+static int replacements;    // workers that failed this job and were replaced
 static DWORD nextRequestId = 1;
 static HANDLE listing = INVALID_HANDLE_VALUE;
 static WIN32_FIND_DATAA listed;  // the next entry of the listing, not yet queued
 
-// The lock and the event, made once, before any other thread of the pool exists.
+// The locks and the event, made once, before any other thread of the pool exists.
 static void PreparePool(void)
 {
     if (poolChanged != NULL)
         return;
     InitializeCriticalSection(&poolLock);
+    InitializeCriticalSection(&sendLock);
     poolChanged = CreateEventA(NULL, FALSE, FALSE, NULL);
     SYSTEM_INFO system;
     GetSystemInfo(&system);
@@ -80,11 +107,21 @@ static void PreparePool(void)
         workerCount = POOL_WORKERS_MAX;
 }
 
+// The watchdog's time: FOTOBATCH_WATCHDOG_SECONDS when it holds a number, else the default.
+static DWORD WatchdogTime(void)
+{
+    char text[16];
+    DWORD length = GetEnvironmentVariableA("FOTOBATCH_WATCHDOG_SECONDS", text, sizeof text);
+    unsigned long long seconds = 0;
+    if (length == 0 || length >= sizeof text || TextDigitsValue(text, length, 86400, &seconds) != length
+        || seconds == 0)
+        return DECODER_WATCHDOG_MS;
+    return (DWORD)seconds * 1000;
+}
+
 // The worker program beside this one: fotobatch-worker.exe, under Winelib its .exe.so.
 static int FindWorkerProgram(char *path, size_t cap)
 {
-    if (workerProgram[0] != '\0')
-        return TextCopy(path, cap, workerProgram);
     char self[MAX_PATH];
     DWORD length = GetModuleFileNameA(NULL, self, sizeof self);
     if (length == 0 || length >= sizeof self)
@@ -113,80 +150,139 @@ static int FreestWorker(void)
     return best;
 }
 
-// Sends the queued entries, oldest first, to workers that have room. Under poolLock; the
-// readers call it too, so that a worker goes on while the job waits for the user.
-static void DispatchLocked(void)
+// The oldest queued entry that may go to a worker now: the one the job waits for, and
+// those after it while the results held ahead leave room. -1 when none. Under poolLock.
+static int NextToSend(void)
 {
     for (int i = 0; i < entryCount; i++) {
-        PoolEntry *entry = &entries[i];
-        if (entry->state != ENTRY_WAITING)
+        if (entries[i].state != ENTRY_WAITING)
             continue;
-        int slot = FreestWorker();
-        if (slot < 0)
-            break;
-        WorkerRequest request;
-        memset(&request, 0, sizeof request);
-        request.id = entry->id;
-        request.thumbSize = jobSize;
-        request.maxPixels = maxPixels;
-        TextCopy(request.path, sizeof request.path, entry->path);
-        entry->state = ENTRY_SENT;
-        entry->worker = slot;
-        workers[slot].outstanding++;
-        if (!SendWorkerRequest(workers[slot].requests, &request)) {
-            // its reader will see the end and the request goes to the replacement
-            TerminateProcess(workers[slot].process, 1);
-            workers[slot].alive = 0;
-            entry->state = ENTRY_WAITING;
-            entry->worker = -1;
-        }
+        return i == 0 || aheadBytes < POOL_AHEAD_BYTES ? i : -1;
     }
+    return -1;
 }
 
+// Gives one queued entry to the freest worker: the request to send and the pipe to send
+// it on. 0 when there is nothing to send or no worker to take it. Under poolLock.
+static int AssignRequest(WorkerRequest *request, HANDLE *pipe, int *slot)
+{
+    int i = NextToSend();
+    *slot = i >= 0 ? FreestWorker() : -1;
+    if (*slot < 0)
+        return 0;
+    PoolEntry *entry = &entries[i];
+    PoolWorker *worker = &workers[*slot];
+    memset(request, 0, sizeof *request);
+    request->id = entry->id;
+    request->thumbSize = jobSize;
+    request->maxPixels = DECODER_MAX_PIXELS;
+    TextCopy(request->path, sizeof request->path, entry->path);
+    entry->state = ENTRY_SENT;
+    entry->worker = *slot;
+    if (worker->outstanding == 0)
+        worker->clockStart = GetTickCount();
+    worker->held[worker->outstanding].id = entry->id;
+    worker->held[worker->outstanding].thumbSize = jobSize;
+    worker->outstanding++;
+    *pipe = worker->requests;
+    return 1;
+}
+
+// Sends the queued entries, oldest first, to workers that have room. The readers call it
+// too, so that a worker goes on while the job waits for the user. A request that cannot
+// be written finds the worker gone: it is no longer sent anything, and what it held is
+// settled when it is replaced.
 static void Dispatch(void)
 {
-    EnterCriticalSection(&poolLock);
-    DispatchLocked();
-    LeaveCriticalSection(&poolLock);
+    EnterCriticalSection(&sendLock);
+    for (;;) {
+        WorkerRequest request;
+        HANDLE pipe;
+        int slot;
+        EnterCriticalSection(&poolLock);
+        int assigned = AssignRequest(&request, &pipe, &slot);
+        LeaveCriticalSection(&poolLock);
+        if (!assigned)
+            break;
+        if (!SendWorkerRequest(pipe, &request)) {
+            EnterCriticalSection(&poolLock);
+            workers[slot].alive = 0;
+            LeaveCriticalSection(&poolLock);
+            SetEvent(poolChanged);
+        }
+    }
+    LeaveCriticalSection(&sendLock);
 }
 
 // Appends one MESSAGE payload to an entry's reports, after its length.
-static void KeepMessage(PoolEntry *entry, const BYTE *payload, DWORD length)
+static void KeepMessage(MessageLog *log, const BYTE *payload, DWORD length)
 {
-    DWORD needed = entry->messagesLength + sizeof(DWORD) + length;
-    BYTE *grown = entry->messages == NULL ? (BYTE *)HeapAlloc(GetProcessHeap(), 0, needed)
-                                          : (BYTE *)HeapReAlloc(GetProcessHeap(), 0, entry->messages, needed);
+    DWORD needed = log->length + sizeof(DWORD) + length;
+    BYTE *grown = log->bytes == NULL ? (BYTE *)HeapAlloc(GetProcessHeap(), 0, needed)
+                                     : (BYTE *)HeapReAlloc(GetProcessHeap(), 0, log->bytes, needed);
     if (grown == NULL)
         return;
-    memcpy(grown + entry->messagesLength, &length, sizeof(DWORD));
+    memcpy(grown + log->length, &length, sizeof(DWORD));
     if (length > 0)
-        memcpy(grown + entry->messagesLength + sizeof(DWORD), payload, length);
-    entry->messages = grown;
-    entry->messagesLength = needed;
+        memcpy(grown + log->length + sizeof(DWORD), payload, length);
+    log->bytes = grown;
+    log->length = needed;
 }
 
-// Keeps one frame that a worker sent; takes over the payload. Under poolLock.
+// Whether a frame head is one this worker may send now, as the protocol orders them:
+// BEGIN for its oldest request, reports and the RESULT for the request begun, REFUSED
+// alone; each no longer than its kind allows. Under poolLock.
+static int FrameExpected(const PoolWorker *worker, const WorkerFrameHead *head)
+{
+    int begun = worker->currentId != 0;
+    switch (head->kind) {
+    case WORKER_FRAME_BEGIN:
+        return !begun && worker->outstanding > 0 && head->id == worker->held[0].id && head->length == 0;
+    case WORKER_FRAME_MESSAGE:
+        return begun && head->id == worker->currentId && head->length >= sizeof(WorkerMessageHead)
+               && head->length <= WORKER_MESSAGE_MAX;
+    case WORKER_FRAME_RESULT:
+        return begun && head->id == worker->currentId && head->length >= sizeof(WorkerResultHead)
+               && head->length <= WorkerResultMax(worker->held[0].thumbSize);
+    case WORKER_FRAME_REFUSED:
+        return head->id == 0 && head->length <= WORKER_MESSAGE_MAX;
+    default:
+        return 0;
+    }
+}
+
+// The entry a worker's frame is about, or NULL when the job has dropped it. Under poolLock.
+static PoolEntry *EntryOfFrame(int slot, DWORD id)
+{
+    for (int i = 0; i < entryCount; i++)
+        if (entries[i].id == id && entries[i].worker == slot && entries[i].state == ENTRY_SENT)
+            return &entries[i];
+    return NULL;
+}
+
+// Keeps one expected frame that a worker sent; takes over the payload. Under poolLock.
 static void StoreFrame(int slot, const WorkerFrameHead *head, BYTE *payload)
 {
     PoolWorker *worker = &workers[slot];
-    PoolEntry *entry = NULL;
-    for (int i = 0; i < entryCount; i++)
-        if (entries[i].id == head->id && entries[i].worker == slot)
-            entry = &entries[i];
+    PoolEntry *entry = EntryOfFrame(slot, head->id);
     if (head->kind == WORKER_FRAME_BEGIN) {
-        worker->begun = 1;
         worker->currentId = head->id;
-        worker->startedTick = GetTickCount();
     } else if (head->kind == WORKER_FRAME_MESSAGE && entry != NULL) {
-        KeepMessage(entry, payload, head->length);
+        KeepMessage(&entry->messages, payload, head->length);
+    } else if (head->kind == WORKER_FRAME_REFUSED) {
+        worker->broken = 1;
+        worker->alive = 0;
     } else if (head->kind == WORKER_FRAME_RESULT) {
         worker->currentId = 0;
+        worker->answered++;
         worker->outstanding--;
-        DispatchLocked();
-        if (entry != NULL && entry->state == ENTRY_SENT) {
+        memmove(&worker->held[0], &worker->held[1], worker->outstanding * sizeof worker->held[0]);
+        worker->clockStart = GetTickCount();  // the next request's wait begins now
+        if (entry != NULL) {
             entry->result = payload;
             entry->resultLength = head->length;
             entry->state = ENTRY_DONE;
+            aheadBytes += head->length;
             return;
         }
     }
@@ -194,32 +290,44 @@ static void StoreFrame(int slot, const WorkerFrameHead *head, BYTE *payload)
         HeapFree(GetProcessHeap(), 0, payload);
 }
 
-// The reader thread of one worker: stores every frame until the worker's end of the
-// pipe closes, which is how a crash, a kill and a normal exit all look from here.
+// What a reader thread is handed: its slot and the pipe it reads.
+struct ReaderStart {
+    int slot;
+    HANDLE answers;
+};
+
+// The reader thread of one worker: stores every frame until the worker's end of the pipe
+// closes, which is how a crash, a kill and a normal exit all look from here, or until the
+// worker sends what no worker sends; then the worker is to be ended. A frame's payload is
+// read only once its head is found to be what the worker may send.
 static DWORD WINAPI ReadAnswers(void *parameter)
 {
-    int slot = (int)(INT_PTR)parameter;
-    HANDLE pipe = workers[slot].answers;
+    ReaderStart start = *(ReaderStart *)parameter;
+    HeapFree(GetProcessHeap(), 0, parameter);
+    PoolWorker *worker = &workers[start.slot];
+    int broken = 0;
     for (;;) {
         WorkerFrameHead head;
-        if (!PipeReadAll(pipe, &head, sizeof head) || head.length > WORKER_FRAME_MAX)
+        if (!ReadAll(start.answers, &head, sizeof head))
+            break;
+        EnterCriticalSection(&poolLock);
+        broken = !FrameExpected(worker, &head);
+        LeaveCriticalSection(&poolLock);
+        if (broken)
             break;
         BYTE *payload = NULL;
-        if (head.length > 0) {
-            payload = (BYTE *)HeapAlloc(GetProcessHeap(), 0, head.length);
-            if (payload == NULL || !PipeReadAll(pipe, payload, head.length)) {
-                if (payload != NULL)
-                    HeapFree(GetProcessHeap(), 0, payload);
-                break;
-            }
-        }
+        if (head.length > 0 && (payload = ReceiveFramePayload(start.answers, head.length)) == NULL)
+            break;
         EnterCriticalSection(&poolLock);
-        StoreFrame(slot, &head, payload);
+        StoreFrame(start.slot, &head, payload);
         LeaveCriticalSection(&poolLock);
         SetEvent(poolChanged);
+        if (head.kind == WORKER_FRAME_RESULT)
+            Dispatch();  // it has room for the next request
     }
     EnterCriticalSection(&poolLock);
-    workers[slot].alive = 0;
+    worker->alive = 0;
+    worker->broken = worker->broken || broken;
     LeaveCriticalSection(&poolLock);
     SetEvent(poolChanged);
     return 0;
@@ -235,27 +343,13 @@ static int MakeWorkerPipe(HANDLE *readEnd, HANDLE *writeEnd, int childReads)
     return 1;
 }
 
-// How a worker is started: its program, and its memory ceiling, which it is told as its
-// one argument and puts itself under.
-struct WorkerLaunch {
-    char program[MAX_PATH];
-    DWORD memoryMb;
-};
-
-// The launch of the workers as the tests or the installation set it; 0 when there is none.
-static int PrepareLaunch(WorkerLaunch *launch)
-{
-    launch->memoryMb = workerMemoryMb;
-    return FindWorkerProgram(launch->program, sizeof launch->program);
-}
-
-// Starts the worker process of one slot with its pipes; 0 when it cannot be started.
-static int LaunchWorker(const WorkerLaunch *launch, PROCESS_INFORMATION *started, HANDLE *requests, HANDLE *answers)
+// Starts a worker process with its pipes, its memory ceiling as its one argument; 0 when
+// it cannot be started.
+static int LaunchWorker(const char *program, PROCESS_INFORMATION *started, HANDLE *requests, HANDLE *answers)
 {
     char commandLine[MAX_PATH + 16] = "\"";
-    if (!TextAppend(commandLine, sizeof commandLine, launch->program) ||
-        !TextAppend(commandLine, sizeof commandLine, "\" ") ||
-        !TextAppendUnsigned(commandLine, sizeof commandLine, launch->memoryMb))
+    if (!TextAppend(commandLine, sizeof commandLine, program) || !TextAppend(commandLine, sizeof commandLine, "\" ")
+        || !TextAppendUnsigned(commandLine, sizeof commandLine, DECODER_MEMORY_MB))
         return 0;
     HANDLE requestRead, answerWrite;
     if (!MakeWorkerPipe(&requestRead, requests, 1))
@@ -275,8 +369,7 @@ static int LaunchWorker(const WorkerLaunch *launch, PROCESS_INFORMATION *started
     startup.hStdInput = requestRead;
     startup.hStdOutput = answerWrite;
     startup.hStdError = nowhere;
-    BOOL ok = CreateProcessA(launch->program, commandLine, NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL,
-                             &startup, started);
+    BOOL ok = CreateProcessA(program, commandLine, NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &startup, started);
     CloseHandle(requestRead);
     CloseHandle(answerWrite);
     if (nowhere != INVALID_HANDLE_VALUE)
@@ -291,48 +384,55 @@ static int LaunchWorker(const WorkerLaunch *launch, PROCESS_INFORMATION *started
 }
 
 // Starts the worker of one slot and its reader; 0 when it cannot be started.
-static int StartWorker(const WorkerLaunch *launch, int slot)
+static int StartWorker(const char *program, int slot)
 {
     PROCESS_INFORMATION started;
     HANDLE requests, answers;
-    if (!LaunchWorker(launch, &started, &requests, &answers))
+    if (!LaunchWorker(program, &started, &requests, &answers))
         return 0;
     PoolWorker *worker = &workers[slot];
+    ReaderStart *start = (ReaderStart *)HeapAlloc(GetProcessHeap(), 0, sizeof *start);
     EnterCriticalSection(&poolLock);
     memset(worker, 0, sizeof *worker);
     worker->process = started.hProcess;
     worker->requests = requests;
     worker->answers = answers;
-    worker->alive = 1;
+    worker->alive = start != NULL;
     LeaveCriticalSection(&poolLock);
-    worker->reader = CreateThread(NULL, 0, ReadAnswers, (void *)(INT_PTR)slot, 0, NULL);
-    if (worker->reader == NULL) {
-        TerminateProcess(worker->process, 1);
-        CloseHandle(worker->process);
-        CloseHandle(worker->requests);
-        CloseHandle(worker->answers);
-        EnterCriticalSection(&poolLock);
-        memset(worker, 0, sizeof *worker);
-        LeaveCriticalSection(&poolLock);
-        return 0;
+    if (start != NULL) {
+        start->slot = slot;
+        start->answers = answers;
+        worker->reader = CreateThread(NULL, 0, ReadAnswers, start, 0, NULL);
     }
+    if (worker->reader != NULL)
+        return 1;
+    if (start != NULL)
+        HeapFree(GetProcessHeap(), 0, start);
+    TerminateProcess(worker->process, 1);
+    CloseHandle(worker->process);
+    CloseHandle(worker->requests);
+    CloseHandle(worker->answers);
     EnterCriticalSection(&poolLock);
-    workersStarted++;
+    memset(worker, 0, sizeof *worker);
     LeaveCriticalSection(&poolLock);
-    return 1;
+    return 0;
 }
 
-// Ends one worker: closing its request pipe lets it finish; one that does not is ended.
-static void StopWorker(int slot)
+// Ends one worker: closing its request pipe lets it finish; one that does not, or that
+// is to be ended at once, is ended.
+static void StopWorker(int slot, int atOnce)
 {
     PoolWorker *worker = &workers[slot];
     if (worker->process == NULL)
         return;
+    EnterCriticalSection(&sendLock);
     EnterCriticalSection(&poolLock);
     worker->alive = 0;  // nothing more is sent to it
     LeaveCriticalSection(&poolLock);
     CloseHandle(worker->requests);
-    if (WaitForSingleObject(worker->process, POOL_STOP_WAIT_MS) != WAIT_OBJECT_0)
+    worker->requests = NULL;
+    LeaveCriticalSection(&sendLock);
+    if (atOnce || WaitForSingleObject(worker->process, POOL_STOP_WAIT_MS) != WAIT_OBJECT_0)
         TerminateProcess(worker->process, 1);
     WaitForSingleObject(worker->reader, INFINITE);
     CloseHandle(worker->reader);
@@ -354,14 +454,13 @@ static int LiveWorkers(void)
     return live;
 }
 
-// Fills every empty slot. The launch is the parameter, copied by the caller, so that the
-// thread reads nothing the job's thread may change.
+// Fills every empty slot. The program's path is the parameter, copied by the caller.
 static DWORD WINAPI StartEmptySlots(void *parameter)
 {
-    const WorkerLaunch *launch = (const WorkerLaunch *)parameter;
+    const char *program = (const char *)parameter;
     for (int slot = 0; slot < workerCount; slot++)
         if (workers[slot].process == NULL)
-            StartWorker(launch, slot);
+            StartWorker(program, slot);
     HeapFree(GetProcessHeap(), 0, parameter);
     return 0;
 }
@@ -381,23 +480,23 @@ void DecoderStartWorkers(void)
     PreparePool();
     if (starter != NULL || LiveWorkers() == workerCount)
         return;
-    WorkerLaunch *launch = (WorkerLaunch *)HeapAlloc(GetProcessHeap(), 0, sizeof *launch);
-    if (launch == NULL)
+    char *program = (char *)HeapAlloc(GetProcessHeap(), 0, MAX_PATH);
+    if (program == NULL)
         return;
-    if (!PrepareLaunch(launch)) {
-        HeapFree(GetProcessHeap(), 0, launch);
+    if (!FindWorkerProgram(program, MAX_PATH)) {
+        HeapFree(GetProcessHeap(), 0, program);
         return;
     }
-    starter = CreateThread(NULL, 0, StartEmptySlots, launch, 0, NULL);
+    starter = CreateThread(NULL, 0, StartEmptySlots, program, 0, NULL);
     if (starter == NULL)
-        StartEmptySlots(launch);
+        StartEmptySlots(program);
 }
 
 // Frees what an entry holds.
 static void ClearEntry(PoolEntry *entry)
 {
-    if (entry->messages != NULL)
-        HeapFree(GetProcessHeap(), 0, entry->messages);
+    if (entry->messages.bytes != NULL)
+        HeapFree(GetProcessHeap(), 0, entry->messages.bytes);
     if (entry->result != NULL)
         HeapFree(GetProcessHeap(), 0, entry->result);
     memset(entry, 0, sizeof *entry);
@@ -410,6 +509,7 @@ static void DropEntries(void)
     for (int i = 0; i < entryCount; i++)
         ClearEntry(&entries[i]);
     entryCount = 0;
+    aheadBytes = 0;
     LeaveCriticalSection(&poolLock);
 }
 
@@ -443,45 +543,68 @@ static void QueueListed(int limit)
     }
 }
 
-// Ends a worker that has spent too long on one image; its reader then reports it dead.
+// Marks a worker that has not answered in time for ending; ReplaceDeadWorkers ends it.
 static void EnforceWatchdog(void)
 {
+    int late = 0;
     EnterCriticalSection(&poolLock);
     for (int slot = 0; slot < workerCount; slot++) {
         PoolWorker *worker = &workers[slot];
-        if (worker->process != NULL && worker->alive && worker->currentId != 0
-            && GetTickCount() - worker->startedTick > watchdogMs)
-            TerminateProcess(worker->process, 4);
+        if (worker->process != NULL && worker->alive && worker->outstanding > 0
+            && GetTickCount() - worker->clockStart > watchdogMs) {
+            worker->overdue = 1;
+            worker->alive = 0;
+            late = 1;
+        }
     }
     LeaveCriticalSection(&poolLock);
+    if (late)
+        SetEvent(poolChanged);
 }
 
-// Charges a dead worker's image to that image alone: its other requests go back to the
-// queue and the slot gets a new worker. A worker that died before starting on anything
-// is not restarted, or a broken installation would start workers for ever.
+// Settles what a dead worker held. The image it had begun is charged to that image (its
+// load-failure box): a crash there is the image's. A worker that did not answer in time
+// without beginning anything also costs the requests it held, which waited that long
+// already. Every other request goes back to the queue. Whether the slot gets a new
+// worker: after a crash on an image, yes; after any other failure only a worker that had
+// answered before, and only a few times in a job, so that a worker program that never
+// works ends in the job decoding itself, not in a loop. Under poolLock.
+static int SettleDeadWorker(int slot)
+{
+    PoolWorker *worker = &workers[slot];
+    int begun = worker->currentId != 0;
+    for (int i = 0; i < entryCount; i++) {
+        PoolEntry *entry = &entries[i];
+        if (entry->worker != slot || entry->state != ENTRY_SENT)
+            continue;
+        int charged = entry->id == worker->currentId || (worker->overdue && !begun);
+        entry->state = charged ? ENTRY_FAILED : ENTRY_WAITING;
+        entry->worker = -1;
+    }
+    if (begun && !worker->overdue && !worker->broken)
+        return 1;
+    if (worker->answered == 0 || replacements >= POOL_REPLACEMENTS_MAX)
+        return 0;
+    replacements++;
+    return 1;
+}
+
+// Ends the workers that died or must be ended, and fills their slots as SettleDeadWorker says.
 static void ReplaceDeadWorkers(void)
 {
     for (int slot = 0; slot < workerCount; slot++) {
         EnterCriticalSection(&poolLock);
         PoolWorker *worker = &workers[slot];
         int dead = worker->process != NULL && !worker->alive;
-        int begun = worker->begun;
-        if (dead) {
-            for (int i = 0; i < entryCount; i++) {
-                PoolEntry *entry = &entries[i];
-                if (entry->worker != slot || entry->state != ENTRY_SENT)
-                    continue;
-                entry->state = begun && entry->id == worker->currentId ? ENTRY_FAILED : ENTRY_WAITING;
-                entry->worker = -1;
-            }
-        }
+        int atOnce = worker->overdue || worker->broken;
+        int replace = dead && SettleDeadWorker(slot);
         LeaveCriticalSection(&poolLock);
         if (!dead)
             continue;
-        StopWorker(slot);
-        WorkerLaunch launch;
-        if (begun && PrepareLaunch(&launch))
-            StartWorker(&launch, slot);
+        StopWorker(slot, atOnce);
+        char program[MAX_PATH];
+        if (replace && FindWorkerProgram(program, sizeof program))
+            StartWorker(program, slot);
     }
 }
 
@@ -495,12 +618,12 @@ static int AwaitOldestEntry(void)
         LeaveCriticalSection(&poolLock);
         if (state == ENTRY_DONE || state == ENTRY_FAILED)
             return 1;
+        EnforceWatchdog();
         ReplaceDeadWorkers();
         if (LiveWorkers() == 0)
             return 0;
         Dispatch();
-        EnforceWatchdog();
-        WaitForSingleObject(poolChanged, 250);
+        WaitForSingleObject(poolChanged, POOL_POLL_MS);
     }
 }
 
@@ -526,18 +649,23 @@ static void KeepOwnMessage(void *context, FREE_IMAGE_FORMAT format, const char *
     DWORD length = (DWORD)strnlen(message, sizeof payload - sizeof head);
     memcpy(payload, &head, sizeof head);
     memcpy(payload + sizeof head, message, length);
-    KeepMessage((PoolEntry *)context, payload, sizeof head + length);
+    KeepMessage((MessageLog *)context, payload, sizeof head + length);
 }
 
 // Decodes an entry in this process; its result is what a worker would have sent.
-static void DecodeHere(PoolEntry *entry, DecodedEntry *decoded)
+static void DecodeHere(DecodedEntry *decoded, int thumbSize)
 {
+    MessageLog log = {decoded->messages, decoded->messagesLength};
     DecodeOutcome outcome;
-    DecodeImage(entry->path, jobSize, maxPixels, KeepOwnMessage, entry, &outcome);
+    DecodeImage(decoded->path, thumbSize, DECODER_MAX_PIXELS, KeepOwnMessage, &log, &outcome);
+    decoded->messages = log.bytes;
+    decoded->messagesLength = log.length;
     decoded->loaded = outcome.loaded;
     decoded->width = outcome.width;
     decoded->height = outcome.height;
     decoded->thumbnail = outcome.thumbnail;
+    decoded->identified = outcome.identified;
+    decoded->identity = outcome.identity;
 }
 
 // Unpacks what a worker sent for an entry.
@@ -550,19 +678,20 @@ static void TakeResult(const PoolEntry *entry, DecodedEntry *decoded)
     decoded->loaded = head.loaded;
     decoded->width = head.width;
     decoded->height = head.height;
+    decoded->identified = head.identified;
+    decoded->identity = head.identity;
     if (head.loaded && head.hasThumb)
         decoded->thumbnail = UnpackBitmap(entry->result + sizeof head, entry->resultLength - sizeof head);
 }
 
 // How many entries may wait decoded ahead of the job: as many thumbnails as fit in the
-// room kept for them, at least enough to keep every worker busy.
+// room kept for them, and at least the one the job takes next.
 static int AheadLimit(int size)
 {
     unsigned long long thumbBytes = (unsigned long long)size * (unsigned)size * 4;
     unsigned long long fit = POOL_AHEAD_BYTES / (thumbBytes > 0 ? thumbBytes : 1);
-    int least = workerCount * POOL_REQUESTS_PER_WORKER;
-    if (fit < (unsigned long long)least)
-        return least;
+    if (fit < 1)
+        return 1;
     return fit > POOL_ENTRIES_MAX ? POOL_ENTRIES_MAX : (int)fit;
 }
 
@@ -578,6 +707,8 @@ int DecoderBegin(const char *mask, int thumbSize)
     jobSize = thumbSize;
     LeaveCriticalSection(&poolLock);
     aheadLimit = AheadLimit(thumbSize);
+    watchdogMs = WatchdogTime();
+    replacements = 0;
     if (LiveWorkers() < workerCount) {
         // workers that ended since, or were never started: the job needs them now
         DecoderStartWorkers();
@@ -603,18 +734,22 @@ int DecoderNext(DecodedEntry *decoded)
     }
     EnterCriticalSection(&poolLock);
     PoolEntry entry = entries[0];
+    int thumbSize = jobSize;
     entryCount--;
     memmove(&entries[0], &entries[1], entryCount * sizeof entries[0]);
+    if (entry.state == ENTRY_DONE)
+        aheadBytes -= entry.resultLength;
     LeaveCriticalSection(&poolLock);
 
     decoded->find = entry.find;
+    TextCopy(decoded->path, sizeof decoded->path, entry.path);
+    decoded->messages = entry.messages.bytes;
+    decoded->messagesLength = entry.messages.length;
+    entry.messages.bytes = NULL;
     if (entry.state == ENTRY_DONE)
         TakeResult(&entry, decoded);
     else if (entry.state == ENTRY_WAITING)
-        DecodeHere(&entry, decoded);
-    decoded->messages = entry.messages;
-    decoded->messagesLength = entry.messagesLength;
-    entry.messages = NULL;
+        DecodeHere(decoded, thumbSize);
     ClearEntry(&entry);
     if (!inProcess) {
         // the next entries decode while this one is described and saved
@@ -671,37 +806,25 @@ void DecoderShutdown(void)
     DecoderEnd();
     AwaitStarter();
     for (int slot = 0; slot < workerCount; slot++)
-        StopWorker(slot);
-    EnterCriticalSection(&poolLock);
-    workersStarted = 0;
-    LeaveCriticalSection(&poolLock);
+        StopWorker(slot, 0);
 }
 
-void DecoderUseWorker(const char *program, DWORD memoryMb)
+int DecoderEntryUnchanged(const DecodedEntry *entry)
 {
-    const char *wanted = program != NULL ? program : "";
-    if (strcmp(wanted, workerProgram) == 0 && memoryMb == workerMemoryMb)
-        return;
-    DecoderShutdown();
-    TextCopy(workerProgram, sizeof workerProgram, wanted);
-    workerMemoryMb = memoryMb;
+    return entry->identified && SourceStillMatches(entry->path, &entry->identity);
 }
 
-void DecoderSetLimits(unsigned long long pixels, DWORD milliseconds)
+void DecoderDecodeAgain(DecodedEntry *entry)
 {
-    PreparePool();
+    if (entry->thumbnail != NULL)
+        FreeImage_Unload(entry->thumbnail);
+    if (entry->messages != NULL)
+        HeapFree(GetProcessHeap(), 0, entry->messages);
+    entry->thumbnail = NULL;
+    entry->messages = NULL;
+    entry->messagesLength = 0;
     EnterCriticalSection(&poolLock);
-    maxPixels = pixels;
+    int thumbSize = jobSize;
     LeaveCriticalSection(&poolLock);
-    watchdogMs = milliseconds;
-}
-
-int DecoderWorkersStarted(void)
-{
-    if (poolChanged == NULL)
-        return 0;
-    EnterCriticalSection(&poolLock);
-    int started = workersStarted;
-    LeaveCriticalSection(&poolLock);
-    return started;
+    DecodeHere(entry, thumbSize);
 }

@@ -2,12 +2,10 @@
 // Each reader follows the library's own reading of that header far enough to know what it
 // would allocate, and stops there; a size it cannot find is unknown, never guessed small.
 #include "imagesize.h"
-#include "loader.h"
+#include "byteorder.h"
+#include "../base/textbuf.h"
 
 #include <string.h>
-#ifdef __WINE__
-#include <sys/stat.h>
-#endif
 
 // Text headers (PNM, HDR, XBM, XPM) are searched this far for their size, no further.
 #define TEXT_HEADER_MAX (64 * 1024)
@@ -22,35 +20,14 @@
 void ImageBytesFromMemory(ImageBytes *bytes, const BYTE *data, unsigned long long length)
 {
     memset(bytes, 0, sizeof *bytes);
-    bytes->file = INVALID_HANDLE_VALUE;
     bytes->data = data;
     bytes->length = length;
 }
 
-// Opens a file for its header through the Win32 file API (relative names follow the
-// current directory). 0 when it cannot be opened.
-int ImageBytesOpen(ImageBytes *bytes, const char *fileName)
+void ImageBytesFromSource(ImageBytes *bytes, SourceFile *source)
 {
-    ImageBytesFromMemory(bytes, NULL, 0);
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) {
-        CloseHandle(file);
-        return 0;
-    }
-    bytes->file = file;
-    bytes->length = (unsigned long long)size.QuadPart;
-    return 1;
-}
-
-void ImageBytesClose(ImageBytes *bytes)
-{
-    if (bytes->file != INVALID_HANDLE_VALUE)
-        CloseHandle(bytes->file);
-    bytes->file = INVALID_HANDLE_VALUE;
+    ImageBytesFromMemory(bytes, NULL, source->identity.size);
+    bytes->source = source;
 }
 
 // Copies count bytes (at most a window) from offset; 0 when the file ends before them.
@@ -58,32 +35,19 @@ static int ReadAt(ImageBytes *bytes, unsigned long long offset, void *out, DWORD
 {
     if (count > IMAGE_BYTES_WINDOW || offset > bytes->length || bytes->length - offset < count)
         return 0;
-    if (bytes->file == INVALID_HANDLE_VALUE) {
+    if (bytes->source == NULL) {
         memcpy(out, bytes->data + offset, count);
         return 1;
     }
     if (offset < bytes->windowStart || offset + count > bytes->windowStart + bytes->windowLength) {
-        LARGE_INTEGER at;
-        at.QuadPart = (LONGLONG)offset;
-        DWORD got = 0;
-        bytes->windowLength = 0;
-        if (!SetFilePointerEx(bytes->file, at, NULL, FILE_BEGIN)
-            || !ReadFile(bytes->file, bytes->window, IMAGE_BYTES_WINDOW, &got, NULL))
-            return 0;
         bytes->windowStart = offset;
-        bytes->windowLength = got;
-        if (got < count)
+        bytes->windowLength = SourceReadAt(bytes->source, offset, bytes->window, IMAGE_BYTES_WINDOW);
+        if (bytes->windowLength < count)
             return 0;
     }
     memcpy(out, bytes->window + (offset - bytes->windowStart), count);
     return 1;
 }
-
-static DWORD Be16(const BYTE *p) { return ((DWORD)p[0] << 8) | p[1]; }
-static DWORD Be32(const BYTE *p) { return ((DWORD)p[0] << 24) | ((DWORD)p[1] << 16) | ((DWORD)p[2] << 8) | p[3]; }
-static DWORD Le16(const BYTE *p) { return ((DWORD)p[1] << 8) | p[0]; }
-static DWORD Le24(const BYTE *p) { return ((DWORD)p[2] << 16) | ((DWORD)p[1] << 8) | p[0]; }
-static DWORD Le32(const BYTE *p) { return ((DWORD)p[3] << 24) | ((DWORD)p[2] << 16) | ((DWORD)p[1] << 8) | p[0]; }
 
 // A signed 32-bit field as the size it stands for: top-down and mirrored images count too.
 static DWORD Magnitude(DWORD field)
@@ -118,21 +82,14 @@ static const FixedHeader fixedHeaders[] = {
     {FIF_DDS, 16, 12, 4, 0, 0},
 };
 
-static DWORD FieldAt(const BYTE *header, DWORD at, int fieldBytes, int bigEndian)
-{
-    if (fieldBytes == 2)
-        return bigEndian ? Be16(header + at) : Le16(header + at);
-    return bigEndian ? Be32(header + at) : Le32(header + at);
-}
-
 static int FixedHeaderSize(const FixedHeader *fixed, ImageBytes *bytes, DWORD *width, DWORD *height)
 {
     BYTE header[24];
     DWORD last = fixed->widthAt > fixed->heightAt ? fixed->widthAt : fixed->heightAt;
     if (!ReadAt(bytes, 0, header, last + (DWORD)fixed->fieldBytes))
         return IMAGE_SIZE_UNKNOWN;
-    DWORD w = FieldAt(header, fixed->widthAt, fixed->fieldBytes, fixed->bigEndian);
-    DWORD h = FieldAt(header, fixed->heightAt, fixed->fieldBytes, fixed->bigEndian);
+    DWORD w = OrderedNumber(header + fixed->widthAt, fixed->fieldBytes, fixed->bigEndian);
+    DWORD h = OrderedNumber(header + fixed->heightAt, fixed->fieldBytes, fixed->bigEndian);
     return Known(fixed->isSigned ? Magnitude(w) : w, fixed->isSigned ? Magnitude(h) : h, width, height);
 }
 
@@ -427,16 +384,17 @@ static int TextNumber(TextHeader *text, int comments, DWORD *number)
                 if (!TextByte(text, &c))
                     return 0;
     } while (c == ' ' || c == '\t' || c == '\r' || c == '\n');
-    if (c < '0' || c > '9')
-        return 0;
-    unsigned long long value = 0;
+    char digits[32];
+    size_t count = 0;
     while (c >= '0' && c <= '9') {
-        value = value * 10 + (c - '0');
-        if (value > 0xFFFFFFFFull)
-            value = 0xFFFFFFFFull;
+        if (count < sizeof digits)
+            digits[count++] = (char)c;  // more digits than these saturate anyway
         if (!TextByte(text, &c))
             break;
     }
+    unsigned long long value;
+    if (TextDigitsValue(digits, count, 0xFFFFFFFFull, &value) == 0)
+        return 0;
     *number = (DWORD)value;
     return 1;
 }
@@ -535,10 +493,8 @@ static int XbmSize(ImageBytes *bytes, DWORD *width, DWORD *height)
         const char *digit = end + 1;
         while (*digit == ' ' || *digit == '\t')
             digit++;
-        if (index < 0 || *digit < '0' || *digit > '9')
+        if (index < 0 || TextDigitsValue(digit, strlen(digit), 0xFFFFFFFFull, &value) == 0)
             continue;
-        for (; *digit >= '0' && *digit <= '9'; digit++)
-            value = value * 10 + (*digit - '0') > 0xFFFFFFFFull ? 0xFFFFFFFFull : value * 10 + (*digit - '0');
         sizes[index] = (DWORD)value;
         found |= 1 << index;
     }
@@ -588,66 +544,4 @@ int ImageDeclaredSize(FREE_IMAGE_FORMAT format, ImageBytes *bytes, DWORD *width,
     default:
         return IMAGE_SIZE_UNKNOWN;
     }
-}
-
-// The check before decoding ---------------------------------------------------------------
-
-// Named pipes, devices and sockets are never images, and opening one may block forever.
-int IsSpecialFile(const char *fileName)
-{
-#ifdef __WINE__
-    char unixPath[MAX_PATH * 4];
-    struct stat info;
-    if (!ImageLibraryPath(fileName, unixPath, sizeof unixPath) || stat(unixPath, &info) != 0)
-        return 0;
-    return S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISSOCK(info.st_mode);
-#else
-    DWORD attributes = GetFileAttributesA(fileName);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE) != 0;
-#endif
-}
-
-// The library's reports of a header-only load are not the user's business: the real load
-// reports whatever is wrong with the file.
-static void IgnoreMessage(FREE_IMAGE_FORMAT format, const char *message)
-{
-    (void)format;
-    (void)message;
-}
-
-static int LibraryDeclaredSize(const char *path, FREE_IMAGE_FORMAT format, FreeImage_OutputMessageFunction reports,
-                               DWORD *width, DWORD *height)
-{
-    FreeImage_SetOutputMessage(IgnoreMessage);
-    FIBITMAP *header = FreeImage_Load(format, path, FIF_LOAD_NOPIXELS);
-    FreeImage_SetOutputMessage(reports);
-    if (header == NULL)
-        return IMAGE_SIZE_UNKNOWN;
-    *width = FreeImage_GetWidth(header);
-    *height = FreeImage_GetHeight(header);
-    FreeImage_Unload(header);
-    return IMAGE_SIZE_KNOWN;
-}
-
-FREE_IMAGE_FORMAT CheckedImageFormat(const char *fileName, unsigned long long maxPixels,
-                                     FreeImage_OutputMessageFunction reports)
-{
-    char path[MAX_PATH * 4];
-    if (IsSpecialFile(fileName) || !ImageLibraryPath(fileName, path, sizeof path))
-        return FIF_UNKNOWN;
-    FREE_IMAGE_FORMAT format = ImageFileFormat(path);
-    if (format == FIF_UNKNOWN)
-        return FIF_UNKNOWN;
-    ImageBytes bytes;
-    DWORD width = 0, height = 0;
-    int told = IMAGE_SIZE_UNKNOWN;
-    if (ImageBytesOpen(&bytes, fileName)) {
-        told = ImageDeclaredSize(format, &bytes, &width, &height);
-        ImageBytesClose(&bytes);
-    }
-    if (told == IMAGE_SIZE_LIBRARY)
-        told = LibraryDeclaredSize(path, format, reports, &width, &height);
-    if (told == IMAGE_SIZE_KNOWN && (unsigned long long)width * height > maxPixels)
-        return FIF_UNKNOWN;
-    return format;
 }

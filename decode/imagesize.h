@@ -7,12 +7,13 @@
 
 #include <windows.h>
 #include "../base/imagelib.h"
+#include "sourcefile.h"
 
 #define IMAGE_BYTES_WINDOW 4096
 
-// Where the header bytes come from: an open file, or a block in memory.
+// Where the header bytes come from: an open source file, or a block in memory.
 struct ImageBytes {
-    HANDLE file;              // INVALID_HANDLE_VALUE when reading from data
+    SourceFile *source;       // NULL when reading from data
     const BYTE *data;
     unsigned long long length;
     unsigned long long windowStart;  // the file's bytes last read, kept for the next look
@@ -27,8 +28,7 @@ struct ImageBytes {
 enum { IMAGE_SIZE_UNKNOWN = 0, IMAGE_SIZE_KNOWN = 1, IMAGE_SIZE_LIBRARY = 2 };
 
 void ImageBytesFromMemory(ImageBytes *bytes, const BYTE *data, unsigned long long length);
-int ImageBytesOpen(ImageBytes *bytes, const char *fileName);
-void ImageBytesClose(ImageBytes *bytes);
+void ImageBytesFromSource(ImageBytes *bytes, SourceFile *source);
 
 // The width and height the file declares in the given format, as the library would
 // allocate them; IMAGE_SIZE_KNOWN, IMAGE_SIZE_UNKNOWN or IMAGE_SIZE_LIBRARY.
@@ -36,13 +36,5 @@ int ImageDeclaredSize(FREE_IMAGE_FORMAT format, ImageBytes *bytes, DWORD *width,
 // The frame size of a JPEG: the first SOF marker's, read across the segments before it.
 int JpegDeclaredSize(ImageBytes *bytes, DWORD *width, DWORD *height);
 
-
-// The check the loader makes before decoding a file: named pipes, devices and sockets
-// are refused unopened (opening one may block for ever), and so is a file that declares
-// more than maxPixels pixels. The format to load it in, or FIF_UNKNOWN when refused or
-// unreadable. reports is the library's message hook, put back after a header-only load.
-int IsSpecialFile(const char *fileName);
-FREE_IMAGE_FORMAT CheckedImageFormat(const char *fileName, unsigned long long maxPixels,
-                                     FreeImage_OutputMessageFunction reports);
 
 #endif

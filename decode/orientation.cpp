@@ -1,4 +1,5 @@
 #include "orientation.h"
+#include "byteorder.h"
 
 #include <string.h>
 
@@ -81,15 +82,6 @@ static FIBITMAP *TurnPixels(FIBITMAP *image, int orientation)
     return NULL;
 }
 
-// Reads a 16- or 32-bit number of a TIFF structure in its byte order.
-static DWORD TiffNumber(const BYTE *at, int bytes, int bigEndian)
-{
-    DWORD value = 0;
-    for (int i = 0; i < bytes; i++)
-        value |= (DWORD)at[bigEndian ? i : bytes - 1 - i] << (8 * (bytes - 1 - i));
-    return value;
-}
-
 // The offset of the value of the first IFD's Orientation entry inside a raw Exif block
 // ("Exif\0\0" and a TIFF structure), or 0 when the block holds no well-formed one.
 static DWORD RawOrientationOffset(const BYTE *raw, DWORD length)
@@ -102,15 +94,15 @@ static DWORD RawOrientationOffset(const BYTE *raw, DWORD length)
     int bigEndian = tiff[0] == 'M' && tiff[1] == 'M';
     if (!bigEndian && !(tiff[0] == 'I' && tiff[1] == 'I'))
         return 0;
-    DWORD ifd = TiffNumber(tiff + 4, 4, bigEndian);
+    DWORD ifd = OrderedNumber(tiff + 4, 4, bigEndian);
     if (ifd < 8 || ifd > size - 2)
         return 0;
-    DWORD count = TiffNumber(tiff + ifd, 2, bigEndian);
+    DWORD count = OrderedNumber(tiff + ifd, 2, bigEndian);
     for (DWORD i = 0; i < count && ifd + 2 + 12 * (i + 1) <= size; i++) {
         const BYTE *entry = tiff + ifd + 2 + 12 * i;
-        if (TiffNumber(entry, 2, bigEndian) != EXIF_ORIENTATION_TAG)
+        if (OrderedNumber(entry, 2, bigEndian) != EXIF_ORIENTATION_TAG)
             continue;
-        if (TiffNumber(entry + 2, 2, bigEndian) != TIFF_TYPE_SHORT || TiffNumber(entry + 4, 4, bigEndian) != 1)
+        if (OrderedNumber(entry + 2, 2, bigEndian) != TIFF_TYPE_SHORT || OrderedNumber(entry + 4, 4, bigEndian) != 1)
             return 0;
         return tiffStart + (DWORD)(entry + 8 - tiff);
     }

@@ -32,20 +32,6 @@ struct PackedTagHead {
     DWORD keyLength;
 };
 
-// Reads exactly length bytes; 0 at the end of the pipe or on an error.
-int PipeReadAll(HANDLE pipe, void *data, DWORD length)
-{
-    BYTE *next = (BYTE *)data;
-    while (length > 0) {
-        DWORD got = 0;
-        if (!ReadFile(pipe, next, length, &got, NULL) || got == 0)
-            return 0;
-        next += got;
-        length -= got;
-    }
-    return 1;
-}
-
 // One request, in one write, so that requests never interleave.
 int SendWorkerRequest(HANDLE pipe, const WorkerRequest *request)
 {
@@ -54,7 +40,7 @@ int SendWorkerRequest(HANDLE pipe, const WorkerRequest *request)
 
 int ReceiveWorkerRequest(HANDLE pipe, WorkerRequest *request)
 {
-    if (!PipeReadAll(pipe, request, sizeof *request))
+    if (!ReadAll(pipe, request, sizeof *request))
         return 0;
     request->path[sizeof request->path - 1] = '\0';
     return 1;
@@ -77,6 +63,40 @@ int SendWorkerFrame(HANDLE pipe, DWORD kind, DWORD id, const void *head, DWORD h
     int sent = WriteAll(pipe, block, total);
     HeapFree(GetProcessHeap(), 0, block);
     return sent;
+}
+
+DWORD WorkerResultMax(int thumbSize)
+{
+    unsigned long long side = thumbSize > 0 ? (unsigned)thumbSize : 1;
+    unsigned long long most = sizeof(WorkerResultHead) + sizeof(PackedBitmapHead) + 256 * sizeof(RGBQUAD) + 256
+                              + WORKER_TAGS_MAX + side * side * 16;
+    return most < WORKER_FRAME_MAX ? (DWORD)most : WORKER_FRAME_MAX;
+}
+
+BYTE *ReceiveFramePayload(HANDLE pipe, DWORD length)
+{
+    const DWORD first = 64 * 1024;
+    DWORD room = length < first ? length : first;
+    BYTE *payload = (BYTE *)HeapAlloc(GetProcessHeap(), 0, room > 0 ? room : 1);
+    DWORD got = 0;
+    while (payload != NULL && got < length) {
+        if (got == room) {
+            room = room > length / 2 ? length : room * 2;
+            BYTE *grown = (BYTE *)HeapReAlloc(GetProcessHeap(), 0, payload, room);
+            if (grown == NULL)
+                break;
+            payload = grown;
+        }
+        DWORD read = 0;
+        if (!ReadFile(pipe, payload + got, room - got, &read, NULL) || read == 0)
+            break;
+        got += read;
+    }
+    if (payload != NULL && got < length) {
+        HeapFree(GetProcessHeap(), 0, payload);
+        payload = NULL;
+    }
+    return payload;
 }
 
 // Bytes of one tag record, or of all of them when out is NULL and only counting.
@@ -113,7 +133,7 @@ static DWORD PackTags(FIBITMAP *bitmap, BYTE *out)
     return used;
 }
 
-BYTE *PackBitmap(FIBITMAP *bitmap, DWORD *length)
+BYTE *PackBitmap(FIBITMAP *bitmap, DWORD maxLength, DWORD *length)
 {
     PackedBitmapHead head;
     memset(&head, 0, sizeof head);
@@ -142,7 +162,7 @@ BYTE *PackBitmap(FIBITMAP *bitmap, DWORD *length)
 
     unsigned long long total = sizeof head + head.paletteColors * sizeof(RGBQUAD) + head.transparentCount
         + head.iccLength + head.metadataLength + (unsigned long long)head.lineBytes * head.height;
-    if (total > WORKER_FRAME_MAX)
+    if (total > maxLength)
         return NULL;
     BYTE *data = (BYTE *)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)total);
     if (data == NULL)

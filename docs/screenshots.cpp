@@ -104,7 +104,7 @@ static void ShootDescriptionDialog(void)
     appInstance = GetModuleHandleA(NULL);
     // a hidden stand-in for the main window, so that the status line draws nowhere
     mainWindow = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    BuildDateStamp();
+    SetStartUpState();
     TextCopy(PhotoRecord.name, sizeof PhotoRecord.name, "img_0042.jpg");
     TextCopy(PhotoRecord.img_name, sizeof PhotoRecord.img_name, "img_0042.jpg");
     TextCopy(PhotoRecord.commentary, sizeof PhotoRecord.commentary, "Летний вечер на озере");

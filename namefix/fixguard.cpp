@@ -1,4 +1,5 @@
 #include "namefix.h"
+#include "../base/base.h"
 #include "../base/state.h"
 
 #include <shlobj.h>
@@ -112,11 +113,10 @@ int RefuseSystemFolder(void)
     const char *kind = SystemFolderKind(folder);
     if (kind == NULL)
         return 0;
-    char text[PATH_CAP + 200];
+    char text[200];
     TextCopy(text, sizeof text, "FIX не переименовывает в этой папке (");
     TextAppend(text, sizeof text, kind);
     TextAppend(text, sizeof text, "), ничего не переименовано:\n");
-    TextAppend(text, sizeof text, current);
-    MessageBoxA(NULL, text, "Error", MB_OK | MB_ICONINFORMATION);
+    ShowNamedError(NULL, text, current, MB_ICONINFORMATION);
     return 1;
 }

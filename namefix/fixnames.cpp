@@ -120,12 +120,12 @@ static int MoveEntry(const char *oldName, const char *newName)
 
 // The collision path: one more try with the run-wide counter after the whole name.
 // A name that would not fit with the counter keeps its old name, like any failed retry.
-static int RenameWithCounter(void)
+static int RenameWithCounter(const char *name)
 {
     counterText[0] = '\0';
     TextAppendInt(counterText, sizeof counterText, renameCounter);
     if (TextAppend(fixedName, sizeof fixedName, counterText) &&
-        MoveEntry(WFD.cFileName, fixedName)) {
+        MoveEntry(name, fixedName)) {
         renameCounter += 2;
         return 1;
     }
@@ -133,29 +133,27 @@ static int RenameWithCounter(void)
     return 0;
 }
 
-// Gives the entry in WFD its fixed name, in the folder the walk opened for renaming. An
+// Gives the named entry its fixed name, in the folder the walk opened for renaming. An
 // entry that keeps its old name is counted for the box at the end.
-int FixFileName(void)
+int FixFileName(const char *name)
 {
-    ShowStatus(WFD.cFileName);
-    MakeFixedName(WFD.cFileName, fixedName, sizeof fixedName);
-    if (strcmp(fixedName, WFD.cFileName) == 0)
+    ShowStatus(name);
+    MakeFixedName(name, fixedName, sizeof fixedName);
+    if (strcmp(fixedName, name) == 0)
         return 1;
-    if (!MoveEntry(WFD.cFileName, fixedName) && !journalFailed && !RenameWithCounter())
-        AddToNameList(&failedNames, WFD.cFileName);
+    if (!MoveEntry(name, fixedName) && !journalFailed && !RenameWithCounter(name))
+        AddToNameList(&failedNames, name);
     return 1;
 }
 
 // The box for a walk stopped because its journal could not be written.
 static void ShowJournalFailure(void)
 {
-    char text[PATH_CAP + 200];
     char path[PATH_CAP];
-    TextCopy(text, sizeof text, "FIX остановлен: не удаётся записать журнал, переименованное до этого "
-                                "отменяет Undo last FIX:\n");
-    if (FixJournalPath(path, sizeof path, 0))
-        TextAppend(text, sizeof text, path);
-    MessageBoxA(NULL, text, "Error", MB_OK | MB_ICONINFORMATION);
+    if (!FixJournalPath(path, sizeof path, 0))
+        path[0] = '\0';
+    ShowNamedError(NULL, "FIX остановлен: не удаётся записать журнал, переименованное до этого "
+                         "отменяет Undo last FIX:\n", path, MB_ICONINFORMATION);
 }
 
 // The name-fix job: fixes every entry of workDir, files and subdirectories alike,
@@ -165,7 +163,8 @@ int FixFileNames(void)
 {
     if (!EnterWorkDir() || RefuseSystemFolder())
         return 1;
-    HANDLE search = FindFirstEntry("*.*", &WFD);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstEntry("*.*", &found);
     if (search == INVALID_HANDLE_VALUE) {
         MessageBoxA(NULL, "нету файлов", "нету файлов", MB_OK | MB_ICONINFORMATION);
         return 1;
@@ -176,8 +175,8 @@ int FixFileNames(void)
     // a folder that cannot be opened for renaming fails every rename, as a locked one would
     OpenRenameFolder();
     do {
-        FixFileName();
-    } while (!journalFailed && FindNextEntry(search, &WFD));
+        FixFileName(found.cFileName);
+    } while (!journalFailed && FindNextEntry(search, &found));
     CloseRenameFolder();
     FindClose(search);
     EndFixJournal();

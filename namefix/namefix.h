@@ -12,7 +12,7 @@ extern const char translitTarget[77];
 
 INT_PTR CALLBACK NameFixProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 int FixFileNames(void);
-int FixFileName(void);
+int FixFileName(const char *name);
 int MakeFixedName(const char *name, char *fixed, size_t cap);
 int RefuseSystemFolder(void);
 

@@ -106,10 +106,7 @@ static int UndoJournal(const char *view, const char *end)
         return 1;
     }
     if (!SetCurrentDirectoryA(folder)) {
-        char text[PATH_CAP + 80];
-        TextCopy(text, sizeof text, "Папка недоступна, ничего не изменено:\n");
-        TextAppend(text, sizeof text, folder);
-        MessageBoxA(NULL, text, "Error", MB_OK | MB_ICONINFORMATION);
+        ShowNamedError(NULL, "Папка недоступна, ничего не изменено:\n", folder, MB_ICONINFORMATION);
         return 0;
     }
     int restored = 0;

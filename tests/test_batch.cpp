@@ -4,12 +4,10 @@
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
+#include "jobs.h"
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <functional>
 
@@ -66,16 +64,11 @@ class Batch : public testing::Test {
 protected:
     void SetUp() override { StartProgram(); }
 
-    // Sets what the job dialog would set, then runs the job.
-    void Run(const TestFolder &where, const std::string &mask = "*.jpg",
+    // Runs the job as Run! would, and checks what every job leaves behind.
+    void Run(const std::string &where, const std::string &mask = "*.jpg",
              const std::string &suffix = "_small.jpg", int size = 150)
     {
-        TextCopy(workDir, sizeof workDir, where.winPath.c_str());
-        TextCopy(thumbDirPath, sizeof thumbDirPath, (where.winPath + "\\thumbnails\\").c_str());
-        TextCopy(findMask, sizeof findMask, Utf8ToAnsi(mask).c_str());
-        TextCopy(thumbSuffix, sizeof thumbSuffix, Utf8ToAnsi(suffix).c_str());
-        thumbSize = size;
-        EXPECT_EQ(1, MakeThumbnails());
+        EXPECT_EQ(1, RunThumbnailJob(where, mask, suffix, size));
         EXPECT_EQ(0, recordDefaultsSet);
         EXPECT_EQ(INVALID_HANDLE_VALUE, imageLog);
     }
@@ -192,7 +185,7 @@ TEST_F(Batch, EachKindOfEntry)
         Put(here, c.name, c.content);
         for (size_t i = 0; i < c.boxes.size(); i++)
             boxes.Then(Press(IDOK));
-        Run(here, c.mask, c.suffix, c.size);
+        Run(here.winPath, c.mask, c.suffix, c.size);
 
         ExpectBoxes(c.boxes, boxes);
         EXPECT_EQ(0, boxes.unanswered);
@@ -228,7 +221,7 @@ TEST_F(Batch, DefaultHoldsForOneJobOnly)
         SetDlgItemTextA(dialog, IDC_REC_DIR, "C:\\photos\\");
         PressNow(dialog, IDC_REC_DEFAULT);
     });
-    Run(folder);
+    Run(folder.winPath);
     ExpectBoxes({recordDialog}, watch);
     std::string expected;
     for (size_t i = 0; i < order.size(); i++) {
@@ -251,7 +244,7 @@ TEST_F(Batch, DefaultHoldsForOneJobOnly)
     });
     watch.Then(Press(IDOK));
     watch.Then(Press(IDOK));
-    Run(folder);
+    Run(folder.winPath);
     ExpectBoxes({recordDialog, recordDialog, recordDialog, recordDialog}, watch);
     EXPECT_EQ("first line\r\nsecond line", offered[0]);
     EXPECT_EQ("7", offered[1]);
@@ -275,7 +268,7 @@ TEST_F(Batch, EscWritesTheFilledInValues)
         PressNow(dialog, IDCANCEL);
     });
     watch.Then(Press(IDCANCEL));
-    Run(folder);
+    Run(folder.winPath);
     ExpectBoxes({recordDialog, recordDialog}, watch);
     std::string expected;
     for (const std::string &name : folder.SearchOrder("*.jpg"))
@@ -289,7 +282,7 @@ TEST_F(Batch, NamesWithoutDotDoNotInheritTheLastBaseName)
     Put(folder, "photo", JPEG_800x600);
     Put(folder, "p.x.png", PNG_300x600);
     AnswerEveryBoxWithOk(2);
-    Run(folder, "p*");
+    Run(folder.winPath, "p*");
     ExpectBoxes({recordDialog, recordDialog}, watch);
     EXPECT_EQ((std::vector<std::string>{"p.x_small.jpg", "photo_small.jpg"}), folder.List("thumbnails"));
 }
@@ -302,7 +295,7 @@ TEST_F(Batch, LaterSameNamedThumbnailReplacesTheEarlier)
     std::vector<std::string> order = folder.SearchOrder("photo.*");
     ASSERT_EQ(2u, order.size());
     AnswerEveryBoxWithOk(2);
-    Run(folder, "photo.*");
+    Run(folder.winPath, "photo.*");
     ExpectBoxes({recordDialog, recordDialog}, watch);
     EXPECT_EQ(std::vector<std::string>{"photo_small.jpg"}, folder.List("thumbnails"));
     PixelSize later = order[1] == "photo.png" ? PixelSize{75, 150} : PixelSize{150, 113};
@@ -312,22 +305,10 @@ TEST_F(Batch, LaterSameNamedThumbnailReplacesTheEarlier)
     EXPECT_NE(std::string::npos, log.find("('photo.png','photo.png','','300','600'"));
 }
 
-// A sparse file of 3 GiB that starts with a JPEG: its true size, not the low 32 bits.
-TEST_F(Batch, FilesOver4GiBKeepTheirTrueSize)
-{
-    Put(folder, "big.jpg", JPEG_800x600);
-    const unsigned long long size = 0x100000000ULL + 12345;
-    ASSERT_EQ(0, truncate(folder.Path("big.jpg").c_str(), (off_t)size));
-    AnswerEveryBoxWithOk(1);
-    Run(folder);
-    ExpectBoxes({recordDialog}, watch);
-    EXPECT_EQ(Row("big.jpg", 800, 600, size), folder.ReadFile("imagelog.sql"));
-}
-
 TEST_F(Batch, NothingMatchesLeavesAnEmptyLog)
 {
     Put(folder, "photo.png", PNG_300x600);
-    Run(folder);
+    Run(folder.winPath);
     ExpectBoxes({ErrorBox("FindFirstFile")}, watch);
     EXPECT_TRUE(folder.Exists("imagelog.sql"));
     EXPECT_EQ("", folder.ReadFile("imagelog.sql"));
@@ -341,10 +322,7 @@ TEST_F(Batch, MissingWorkDirWritesNothing)
     TestFolder current;
     SetCurrentDirectoryA(current.winPath.c_str());
     recordDefaultsSet = 1;
-    TextCopy(workDir, sizeof workDir, (folder.winPath + "\\gone").c_str());
-    TextCopy(findMask, sizeof findMask, "*.*");
-    EXPECT_EQ(1, MakeThumbnails());
-    EXPECT_EQ(0, recordDefaultsSet);
+    Run(folder.winPath + "\\gone", "*.*");
     ASSERT_EQ(1u, watch.seen.size()) << Seen(watch.seen);
     EXPECT_EQ("Error", watch.seen[0].caption);
     EXPECT_NE(std::string::npos, watch.seen[0].text.find(folder.winPath + "\\gone"));
@@ -358,7 +336,7 @@ TEST_F(Batch, LogThatCannotBeOpenedEndsTheJob)
     folder.MakeDir("imagelog.sql");
     Put(folder, "photo.jpg", JPEG_800x600);
     recordDefaultsSet = 1;
-    Run(folder);
+    Run(folder.winPath);
     ExpectBoxes({ErrorBox("fopen imagelog.sql")}, watch);
     EXPECT_FALSE(folder.Exists("thumbnails"));
     EXPECT_EQ((std::vector<std::string>{"imagelog.sql", "photo.jpg"}), folder.List());
@@ -377,7 +355,7 @@ TEST_F(Batch, EachRowReachesTheDiskAtOnce)
         seenMidway = folder.ReadFile("imagelog.sql");
         PressNow(dialog, IDOK);
     });
-    Run(folder);
+    Run(folder.winPath);
     EXPECT_EQ(Row(order[0], 800, 600, folder.ReadFile(order[0]).size()), seenMidway);
 }
 
@@ -387,7 +365,7 @@ TEST_F(Batch, EveryMatchingEntryIsOffered)
 {
     Put(folder, "photo.jpg", JPEG_800x600);
     AnswerEveryBoxWithOk(8);
-    Run(folder, "*.*");
+    Run(folder.winPath, "*.*");
     std::vector<Box> expected;
     for (const std::string &name : folder.SearchOrder("*.*"))
         expected.push_back(name == "photo.jpg" ? recordDialog : loadFailed);
@@ -403,7 +381,7 @@ TEST_F(Batch, ThumbnailsFolderThatIsAFile)
 {
     folder.WriteFile("thumbnails", "not a folder");
     Put(folder, "photo.jpg", JPEG_800x600);
-    Run(folder);
+    Run(folder.winPath);
     ExpectBoxes({ErrorBox(notAFolder + folder.winPath + "\\thumbnails\\", ICON_WARNING)}, watch);
     EXPECT_EQ("", folder.ReadFile("imagelog.sql"));
     EXPECT_EQ("not a folder", folder.ReadFile("thumbnails"));

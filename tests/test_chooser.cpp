@@ -22,13 +22,6 @@ static bool Has(const std::vector<std::string> &entries, const std::string &entr
     return std::find(entries.begin(), entries.end(), entry) != entries.end();
 }
 
-// Opens the chooser from the menu; the steps run inside it and must close it.
-static void SelectDirectory(BoxWatch &watch, std::function<void(HWND)> steps)
-{
-    watch.Then(Steps(steps));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
-}
-
 class Chooser : public ::testing::Test {
 protected:
     void SetUp() override
@@ -52,7 +45,7 @@ TEST_F(Chooser, FirstOpeningListsRootOfCWhereverTheProgramStands)
     BoxWatch watch;
     std::vector<std::string> entries;
     std::string path;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         entries = ListEntries(dialog, IDC_DIR_LIST);
         path = ControlText(dialog, IDC_DIR_PATH);
         PressNow(dialog, IDC_DIR_OPEN);
@@ -80,7 +73,7 @@ TEST_F(Chooser, DoubleClicksMoveThroughSubdirectoriesParentsAndDrives)
     folder.WriteFile("a.jpg", "x");
     BrowseFromFolder();
     BoxWatch watch;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         std::vector<std::string> entries = ListEntries(dialog, IDC_DIR_LIST);
         EXPECT_EQ(Shown(), ControlText(dialog, IDC_DIR_PATH));
         EXPECT_TRUE(Has(entries, "[photos]") && Has(entries, "[Фото]") && Has(entries, "a.jpg") && Has(entries, "[..]"));
@@ -117,7 +110,7 @@ TEST_F(Chooser, DoubleClickOnAFileOnlyNamesIt)
     folder.WriteFile(u8"отпуск.jpg", "x");
     BrowseFromFolder();
     BoxWatch watch;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         watch.Then(Press(IDOK));
         EXPECT_TRUE(DoubleClickEntry(dialog, IDC_DIR_LIST, "отпуск.jpg"));
         EXPECT_EQ(Shown(), ControlText(dialog, IDC_DIR_PATH));
@@ -143,7 +136,7 @@ TEST_F(Chooser, OpeningAfterAFileWasPickedListsAgain)
     folder.WriteFile("a.jpg", "x");
     BrowseFromFolder();
     BoxWatch watch;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         watch.Then(Press(IDOK));
         DoubleClickEntry(dialog, IDC_DIR_LIST, "a.jpg");
         PressNow(dialog, IDCANCEL);
@@ -151,7 +144,7 @@ TEST_F(Chooser, OpeningAfterAFileWasPickedListsAgain)
     ASSERT_STREQ("a.jpg", browseSpec);
     std::string path;
     std::vector<std::string> entries;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         path = ControlText(dialog, IDC_DIR_PATH);
         entries = ListEntries(dialog, IDC_DIR_LIST);
         PressNow(dialog, IDC_DIR_OPEN);
@@ -167,13 +160,13 @@ TEST_F(Chooser, CancelKeepsWorkDirAndTheNextOpeningListsWhereTheUserBrowsed)
     folder.MakeDir("photos");
     BrowseFromFolder();
     BoxWatch watch;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         DoubleClickEntry(dialog, IDC_DIR_LIST, "[photos]");
         PressNow(dialog, IDC_CANCEL_BUTTON);
     });
     EXPECT_STREQ("C:\\", workDir);
     std::string path;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         path = ControlText(dialog, IDC_DIR_PATH);
         PostKey(dialog, VK_ESCAPE);
     });
@@ -187,7 +180,7 @@ TEST_F(Chooser, EnterOnASelectedSubdirectoryStoresTheListedDirectory)
     folder.MakeDir("photos");
     BrowseFromFolder();
     BoxWatch watch;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         HWND list = GetDlgItem(dialog, IDC_DIR_LIST);
         SetFocus(list);
         SendMessageA(list, LB_SELECTSTRING, (WPARAM)-1, (LPARAM) "[photos]");
@@ -207,7 +200,7 @@ TEST_F(Chooser, LongestSubdirectoryNameFitsBrowseSpec)
     folder.MakeDir(longest);
     BrowseFromFolder();
     BoxWatch watch;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         EXPECT_TRUE(DoubleClickEntry(dialog, IDC_DIR_LIST, "[" + deepest + "]"));
         EXPECT_EQ(Shown() + "\\" + deepest, ControlText(dialog, IDC_DIR_PATH));
         EXPECT_TRUE(DoubleClickEntry(dialog, IDC_DIR_LIST, "[..]"));
@@ -239,7 +232,7 @@ TEST_F(Chooser, OpenStoresNoEmptyPath)
     // must not make the working directory empty
     BoxWatch watch;
     bool openAfterOpen = false;
-    SelectDirectory(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
         SetField(dialog, IDC_DIR_PATH, "");
         ClickNow(dialog, IDC_DIR_OPEN);
         openAfterOpen = IsWindowVisible(dialog) != FALSE;

@@ -8,7 +8,6 @@
 #include "images.h"
 
 #include "base/state.h"
-#include "base/base.h"
 #include "namefix/namefix.h"
 #include "res/resource.h"
 
@@ -228,20 +227,6 @@ TEST(HostileFolder, EveryEntryRenamedOnlyAsItselfAndNeverOverAnother)
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(expected, folder.root.List("work"));
     }
-}
-
-TEST(PlainEntryName, RefusesWhatWin32ReadsAsSomethingElse)
-{
-    const char *plain[] = {"foto.jpg", "Фото Отпуск (1).JPG", ".hidden", "a..b", "com10.txt",
-                           "com0", "console.txt", "auxiliary", "nul_", "lpt", "x.con"};
-    const char *refused[] = {"", ".", "..", "..\\x", "a/b", "c:x", "x:", "a*", "a?", "a\"b", "a<b",
-                             "a>b", "a|b", "tab\tname", "dot.", "blank ", "CON", "con.txt",
-                             "CON .txt", "Aux.JPG", "nul", "COM1", "com9.tar.gz", "LPT1.TXT",
-                             "conin$", "CONOUT$.log"};
-    for (const char *name : plain)
-        EXPECT_TRUE(IsPlainEntryName(name)) << AnsiToUtf8(name);
-    for (const char *name : refused)
-        EXPECT_FALSE(IsPlainEntryName(name)) << AnsiToUtf8(name);
 }
 
 // Case twins: the chooser's path field shows small letters, but the folder chosen must be

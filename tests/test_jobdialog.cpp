@@ -4,19 +4,13 @@
 #include "boxwatch.h"
 #include "dialogs.h"
 #include "fixture.h"
+#include "images.h"
 
 #include "base/state.h"
 #include "res/resource.h"
 
 #include <algorithm>
 #include <string.h>
-
-// Opens the job dialog from the menu; the steps run inside it and must close it.
-static void OpenJobDialog(BoxWatch &watch, std::function<void(HWND)> steps)
-{
-    watch.Then(Steps(steps));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_THUMBNAILS, 0);
-}
 
 class JobDialog : public ::testing::Test {
 protected:
@@ -49,7 +43,7 @@ TEST_F(JobDialog, RunAcceptsOnlySizesFrom10To65536)
         StartProgram();
         BoxWatch watch;
         bool stillOpen = false;
-        OpenJobDialog(watch, [&](HWND dialog) {
+        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
             SetField(dialog, IDC_SIZE_FIELD, c.text);
             SetField(dialog, IDC_MASK_FIELD, "*.png");
             SetField(dialog, IDC_JOB_DIR, folder.winPath);
@@ -84,7 +78,7 @@ TEST_F(JobDialog, RunAcceptsOnlySizesFrom10To65536)
 TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
 {
     BoxWatch watch;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         SetField(dialog, IDC_SIZE_FIELD, "1200");
         SetField(dialog, IDC_MASK_FIELD, "*.bmp");
         SetField(dialog, IDC_JOB_DIR, folder.winPath);
@@ -102,7 +96,7 @@ TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
     EXPECT_STREQ("C:\\out_images\\", outDirPath);
 
     std::string size, mask, dir, thumbs, out, suffix;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         size = ControlText(dialog, IDC_SIZE_FIELD);
         mask = ControlText(dialog, IDC_MASK_FIELD);
         dir = ControlText(dialog, IDC_JOB_DIR);
@@ -130,7 +124,7 @@ TEST_F(JobDialog, OpenShowsTheChosenDirectoryAndItsDerivedPaths)
     std::string shown = folder.winPath + "\\photos";
     BoxWatch watch;
     std::string dir, thumbs, out;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         SetField(dialog, IDC_JOB_DIR, "typed");
         watch.Then(Steps([&](HWND chooser) {
             // the chooser belongs to this dialog, which cannot start a batch meanwhile
@@ -158,7 +152,7 @@ TEST_F(JobDialog, OpenThenCancelInTheChooserStillReplacesTheTypedDirectory)
 {
     BoxWatch watch;
     std::string dir, thumbs, out;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         SetField(dialog, IDC_JOB_DIR, "typed");
         watch.Then(Press(IDC_CANCEL_BUTTON));
         ClickNow(dialog, IDC_JOB_OPEN);
@@ -178,7 +172,7 @@ TEST_F(JobDialog, DerivedPathsOfAVeryLongWorkDirAreCutWithinTheirBuffers)
     std::string longDir = "C:\\" + std::string(253, 'd');
     TextCopy(workDir, sizeof workDir, longDir.c_str());
     BoxWatch watch;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         watch.Then(Press(IDC_CANCEL_BUTTON));
         ClickNow(dialog, IDC_JOB_OPEN);
         PressNow(dialog, IDCANCEL);
@@ -193,7 +187,7 @@ TEST_F(JobDialog, DerivedPathsOfAVeryLongWorkDirAreCutWithinTheirBuffers)
 TEST_F(JobDialog, OnlyTheFieldsTheUserMayChangeAreOpen)
 {
     BoxWatch watch;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         EXPECT_EQ(GetDlgItem(dialog, IDC_RUN), GetFocus()) << "Run! has the focus";
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_THUMB_DIR_OPEN)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_OUT_DIR_OPEN)));
@@ -217,7 +211,7 @@ TEST_F(JobDialog, NoSecondJobCanStartWhileTheBatchRuns)
     // window, and with it its menu, stays disabled while that box is open
     BoxWatch watch;
     std::vector<bool> enabledDuringJob;
-    OpenJobDialog(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
         for (int box = 0; box < 4; box++)
             watch.Then([&](HWND window) {
                 enabledDuringJob.push_back(IsWindowEnabled(mainWindow) != FALSE);
@@ -266,7 +260,7 @@ TEST_F(JobDialog, RunRefusesSettingsThatLeaveTheFolderOrCannotBeWritten)
         StartProgram();
         BoxWatch watch;
         bool stillOpen = false;
-        OpenJobDialog(watch, [&](HWND dialog) {
+        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
             SetField(dialog, IDC_SIZE_FIELD, c.size);
             SetField(dialog, IDC_MASK_FIELD, c.mask);
             SetField(dialog, IDC_JOB_DIR, folder.winPath);
@@ -291,5 +285,46 @@ TEST_F(JobDialog, RunRefusesSettingsThatLeaveTheFolderOrCannotBeWritten)
         EXPECT_STREQ("_small.jpg", thumbSuffix);
         EXPECT_STREQ("C:\\", workDir);
         EXPECT_TRUE(folder.List().empty());
+    }
+}
+
+// The job's own files (thumbnails\~fotobatch-<10 digits>-<2 digits>.tmp, 39 characters)
+// must fit a path of 259 characters under the working directory: a directory of 219
+// characters works, a longer one is refused at Run! with one box, and nothing is written.
+TEST_F(JobDialog, DeepWorkingDirectoriesWorkOrAreRefusedAtRun)
+{
+    for (size_t length : {219u, 220u, 250u}) {
+        SCOPED_TRACE(length);
+        StartProgram();
+        TestFolder here;
+        std::string sub, winDir = here.winPath;
+        while (winDir.size() < length) {
+            std::string part(std::min<size_t>(200, length - winDir.size() - 1), 'd');
+            sub += (sub.empty() ? "" : "/") + part;
+            winDir += "\\" + part;
+            here.MakeDir(sub);
+        }
+        std::string unixDir = here.Path(sub);
+        ASSERT_EQ(length, winDir.size());
+        ASSERT_TRUE(SaveTestImage(unixDir + "/p.jpg", FIF_JPEG, 64, 48));
+        BoxWatch watch;
+        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
+            SetField(dialog, IDC_JOB_DIR, winDir);
+            watch.Then(Press(length <= 219 ? IDC_REC_DEFAULT : IDOK));
+            ClickNow(dialog, IDC_RUN);
+            if (IsWindow(dialog))
+                PressNow(dialog, IDC_CANCEL_BUTTON);
+        });
+        ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+        if (length <= 219) {
+            EXPECT_EQ(winDir, workDir);
+            EXPECT_EQ((PixelSize{64, 48}), ImageFileSize(unixDir + "/thumbnails/p_small.jpg"));
+            EXPECT_NE(std::string::npos, here.ReadFile(sub + "/imagelog.sql").find("('p.jpg','p.jpg'"));
+            continue;
+        }
+        EXPECT_EQ("Путь папки длиннее 219 символов, миниатюры в ней не записать:\n" + winDir, watch.seen[1].text);
+        EXPECT_EQ(watch.seen[0].window, watch.seen[1].owner);
+        EXPECT_STREQ("C:\\", workDir);
+        EXPECT_FALSE(here.Exists(sub + "/imagelog.sql"));
     }
 }

@@ -1,48 +1,27 @@
 // The main window as a user meets it: its menu, read as it is and clicked with the mouse,
-// its icons, the About box from the menu and from Alt+? and Alt+/, and the ways out of
-// the program, which end it with exit code 0.
+// its icons, the About box from the menu; and the program started as its own process: its
+// window's style and size, Alt+? and Alt+/ through its own message loop, and the ways out,
+// which end it with exit code 0.
 #include "gtest_win.h"
 #include "boxwatch.h"
 #include "dialogs.h"
 #include "fixture.h"
+#include "program.h"
 
 #include "base/state.h"
 #include "res/resource.h"
 
 #include <algorithm>
-#include <set>
-#include <stdlib.h>
 #include <string.h>
-#include <utility>
 
 class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override { StartProgram(); }
 };
 
-// Runs the message loop of the program's entry point, with its accelerator table, until
-// the queue is empty.
-static void RunAcceleratorLoop()
+static std::string Item(const std::string &text, int id)
 {
-    HACCEL accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDA_MAINACCEL));
-    ASSERT_NE(nullptr, accelerators);
-    MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-        if (!TranslateAcceleratorA(message.hwnd, accelerators, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-}
-
-// Holds the Alt key down in this thread's keyboard state, as the user's hand would.
-static void SetAltDown(bool down)
-{
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_MENU] = down ? 0x80 : 0;
-    keys[VK_LMENU] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
+    return "item " + text + " " + std::to_string(id);
 }
 
 // One line per item of a menu, in order: "popup TEXT", "item TEXT ID" or "separator".
@@ -65,7 +44,7 @@ static std::vector<std::string> MenuItems(HMENU menu)
         else if (info.hSubMenu != NULL)
             items.push_back(std::string("popup ") + text);
         else
-            items.push_back("item " + std::string(text) + " " + std::to_string(info.wID));
+            items.push_back(Item(text, info.wID));
     }
     return items;
 }
@@ -90,16 +69,16 @@ TEST_F(MainWindow, MenuHoldsItsItemsInOrderAndOpensTheJobsWhenClicked)
 {
     HMENU bar = GetMenu(mainWindow);
     ASSERT_NE(nullptr, bar);
-    EXPECT_EQ((std::vector<std::string>{"popup &File", "separator", "item &File name FIX 32773", "separator",
-                                        "item &Thumbnails! 32772", "separator", "item &About ... 104", "separator"}),
+    const std::string nameFix = Item("&File name FIX", IDM_NAME_FIX), thumbnails = Item("&Thumbnails!", IDM_THUMBNAILS);
+    EXPECT_EQ((std::vector<std::string>{"popup &File", "separator", nameFix, "separator", thumbnails, "separator",
+                                        Item("&About ...", IDM_ABOUT), "separator"}),
               MenuItems(bar));
-    EXPECT_EQ((std::vector<std::string>{"item &Select Directory 32771", "item &Undo last FIX 32774", "separator",
-                                        "item E&xit 105"}),
+    EXPECT_EQ((std::vector<std::string>{Item("&Select Directory", IDM_SELECT_DIR), Item("&Undo last FIX", IDM_UNDO_FIX),
+                                        "separator", Item("E&xit", IDM_EXIT)}),
               MenuItems(GetSubMenu(bar, 0)));
 
-    struct Choice { const char *item; const char *caption; };
-    const Choice choices[] = {{"item &Thumbnails! 32772", "Properties image processing"},
-                              {"item &File name FIX 32773", "File FIX"}};
+    struct Choice { std::string item; const char *caption; };
+    const Choice choices[] = {{thumbnails, "Properties image processing"}, {nameFix, "File FIX"}};
     std::vector<std::string> items = MenuItems(bar);
     for (const Choice &choice : choices) {
         int index = (int)(std::find(items.begin(), items.end(), choice.item) - items.begin());
@@ -124,13 +103,11 @@ TEST_F(MainWindow, AboutOpensFromTheMenuAndClosesWithOkOrEsc)
 {
     BoxWatch watch;
     HICON icon = NULL;
-    watch.Then(Steps([&](HWND about) {
+    OpenFromMenu(watch, IDM_ABOUT, [&](HWND about) {
         icon = (HICON)SendDlgItemMessageA(about, IDC_ABOUT_ICON, STM_GETICON, 0, 0);
         PressNow(about, IDOK);
-    }));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_ABOUT, 0);
-    watch.Then(Steps([&](HWND about) { PostKey(about, VK_ESCAPE); }));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_ABOUT, 0);
+    });
+    OpenFromMenu(watch, IDM_ABOUT, [&](HWND about) { PostKey(about, VK_ESCAPE); });
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     for (const SeenBox &box : watch.seen) {
         EXPECT_EQ("About", box.caption);
@@ -139,159 +116,62 @@ TEST_F(MainWindow, AboutOpensFromTheMenuAndClosesWithOkOrEsc)
     }
     EXPECT_EQ(0, watch.unanswered);
     EXPECT_NE(nullptr, icon) << "the About box shows the program's icon";
-}
-
-TEST_F(MainWindow, AltQuestionMarkAndAltSlashOpenAbout)
-{
-    for (char key : {'?', '/'}) {
-        BoxWatch watch;
-        watch.Then(Press(IDOK));
-        SetAltDown(true);
-        // the character that TranslateMessage makes of the key while Alt is held
-        PostMessageA(mainWindow, WM_SYSCHAR, (WPARAM)key, 0x20000001);
-        RunAcceleratorLoop();
-        SetAltDown(false);
-        ASSERT_EQ(1u, watch.seen.size()) << "Alt+" << key << " " << Describe(watch.seen);
-        EXPECT_EQ("About", watch.seen[0].caption);
-    }
-    // the same characters without Alt are no command
-    BoxWatch watch;
-    PostMessageA(mainWindow, WM_CHAR, (WPARAM)'?', 1);
-    PostMessageA(mainWindow, WM_CHAR, (WPARAM)'/', 1);
-    RunAcceleratorLoop();
-    EXPECT_EQ(0u, watch.seen.size()) << Describe(watch.seen);
-}
-
-TEST_F(MainWindow, AltSlashTypedOnTheKeyboardOpensAbout)
-{
-    // real key strokes through the input queue: Alt down, the slash key, Alt up
-    SetForegroundWindow(mainWindow);
-    SetFocus(mainWindow);
-    PumpMessages();
-    BoxWatch watch;
-    watch.Then(Press(IDOK));
-    INPUT keys[4];
-    memset(keys, 0, sizeof keys);
-    WORD strokes[4] = {VK_MENU, VK_OEM_2, VK_OEM_2, VK_MENU};
-    for (int i = 0; i < 4; i++) {
-        keys[i].type = INPUT_KEYBOARD;
-        keys[i].ki.wVk = strokes[i];
-        keys[i].ki.dwFlags = (i >= 2) ? KEYEVENTF_KEYUP : 0;
-    }
-    ASSERT_EQ(4u, SendInput(4, keys, sizeof keys[0]));
-    for (int round = 0; round < 20 && watch.seen.empty(); round++) {
-        RunAcceleratorLoop();
-        Sleep(20);
-    }
-    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    EXPECT_EQ("About", watch.seen[0].caption);
-}
-
-TEST_F(MainWindow, IconGroupsHoldThreeSizesAtThreeDepths)
-{
-    const std::set<std::pair<int, int>> expected = {
-        {48, 4}, {48, 8}, {48, 32}, {32, 4}, {32, 8}, {32, 32}, {16, 4}, {16, 8}, {16, 32}};
-    for (int group : {IDI_FOTOBATCH, IDI_SMALL}) {
-        HRSRC found = FindResourceA(appInstance, MAKEINTRESOURCEA(group), (LPCSTR)RT_GROUP_ICON);
-        ASSERT_NE(nullptr, found) << group;
-        const BYTE *directory = (const BYTE *)LockResource(LoadResource(appInstance, found));
-        WORD count;
-        memcpy(&count, directory + 4, 2);
-        std::set<std::pair<int, int>> images;
-        for (int i = 0; i < count; i++) {
-            const BYTE *entry = directory + 6 + 14 * i;  // width, height, colours, 0, planes, bits, ...
-            WORD bits;
-            memcpy(&bits, entry + 6, 2);
-            images.insert({entry[0] == 0 ? 256 : entry[0], bits});
-            EXPECT_EQ(entry[0], entry[1]) << "square images";
-        }
-        EXPECT_EQ(9, count) << group;
-        EXPECT_EQ(expected, images) << group;
-    }
     EXPECT_NE(0u, GetClassLongPtrA(mainWindow, GCLP_HICON));
     EXPECT_NE(0u, GetClassLongPtrA(mainWindow, GCLP_HICONSM));
 }
 
-// The program itself, started as its own process.
-class RunningProgram {
-public:
-    RunningProgram()
-    {
-        const char *buildDir = getenv("FOTOBATCH_BUILD_DIR");
-        if (buildDir == NULL)
-            return;
-        std::string program = std::string(buildDir) + "/fotobatch.exe.so";
-        WCHAR *dosWide = wine_get_dos_file_name(program.c_str());
-        if (dosWide == NULL)
-            return;
-        char dosPath[MAX_PATH * 2] = "";
-        WideCharToMultiByte(CP_ACP, 0, dosWide, -1, dosPath, sizeof dosPath, NULL, NULL);
-        HeapFree(GetProcessHeap(), 0, dosWide);
-        STARTUPINFOA startup;
-        memset(&startup, 0, sizeof startup);
-        startup.cb = sizeof startup;
-        if (!CreateProcessA(dosPath, NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-            return;
-        started = true;
-        for (int tries = 0; tries < 300 && window == NULL; tries++) {
-            Sleep(100);
-            EnumWindows(FindOurs, (LPARAM)this);
-        }
-    }
-    ~RunningProgram()
-    {
-        if (!started)
-            return;
-        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(process.hProcess, 99);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    // Waits until the program has ended; its exit code, or -1 if it did not end.
-    long ExitCode()
-    {
-        if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0)
-            return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        return (long)code;
-    }
-    bool started = false;
-    HWND window = NULL;
-    PROCESS_INFORMATION process;
-
-private:
-    static BOOL CALLBACK FindOurs(HWND candidate, LPARAM self)
-    {
-        RunningProgram *program = (RunningProgram *)self;
-        DWORD processId = 0;
-        GetWindowThreadProcessId(candidate, &processId);
-        char className[64] = "";
-        GetClassNameA(candidate, className, sizeof className);
-        if (processId != program->process.dwProcessId || strcmp(className, "Fotobatch") != 0)
-            return TRUE;
-        program->window = candidate;
-        return FALSE;
-    }
-};
-
-TEST(Program, ExitEndsItWithCodeZero)
+// Types on the keyboard, as the hand would: each key down in order, then up in reverse.
+static void Type(const std::vector<WORD> &keys)
 {
-    RunningProgram program;
-    ASSERT_TRUE(program.started) << "FOTOBATCH_BUILD_DIR names the build directory";
-    ASSERT_NE(nullptr, program.window);
-    char title[64] = "";
-    GetWindowTextA(program.window, title, sizeof title);
-    EXPECT_STREQ("Fotobatch", title);
+    std::vector<INPUT> strokes(2 * keys.size());
+    for (size_t i = 0; i < keys.size(); i++) {
+        INPUT &down = strokes[i], &up = strokes[strokes.size() - 1 - i];
+        down.type = up.type = INPUT_KEYBOARD;
+        down.ki.wVk = up.ki.wVk = keys[i];
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput((UINT)strokes.size(), strokes.data(), sizeof strokes[0]);
+}
+
+// As it comes up: a caption with the system menu and a fixed border (no sizing, no
+// minimize or maximize box), 400 x 300; Exit ends it.
+TEST(Program, MainWindowIsFixedAt400By300)
+{
+    StartedProgram program;
+    ASSERT_NE(nullptr, program.window) << "a window titled Fotobatch";
+    const LONG kinds = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP | WS_CHILD;
+    EXPECT_EQ(WS_CAPTION | WS_SYSMENU, GetWindowLongA(program.window, GWL_STYLE) & kinds);
+    RECT place;
+    GetWindowRect(program.window, &place);
+    EXPECT_EQ(400, place.right - place.left);
+    EXPECT_EQ(300, place.bottom - place.top);
     PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(0, program.ExitCode());
 }
 
-TEST(Program, CloseBoxEndsItWithCodeZero)
+// Keys typed into the program's window reach its own loop and its accelerators: Alt+/
+// and Alt+? open About, the same keys without Alt nothing; the close box ends it.
+TEST(Program, AltSlashAndAltQuestionMarkOpenAbout)
 {
-    RunningProgram program;
-    ASSERT_TRUE(program.started);
+    StartedProgram program;
     ASSERT_NE(nullptr, program.window);
+    struct Keys { const char *what; std::vector<WORD> keys; bool about; };
+    const Keys cases[] = {
+        {"/", {VK_OEM_2}, false},
+        {"?", {VK_SHIFT, VK_OEM_2}, false},
+        {"Alt+/", {VK_MENU, VK_OEM_2}, true},
+        {"Alt+?", {VK_MENU, VK_SHIFT, VK_OEM_2}, true},
+    };
+    for (const Keys &c : cases) {
+        SetForegroundWindow(program.window);
+        Type(c.keys);
+        HWND about = program.WaitForWindow("About", c.about ? 20000 : 1000);
+        EXPECT_EQ(c.about, about != NULL) << c.what;
+        if (about != NULL) {
+            PostMessageA(about, WM_COMMAND, IDOK, 0);
+            ASSERT_TRUE(WaitUntilClosed(about)) << c.what;
+        }
+    }
     PostMessageA(program.window, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(0, program.ExitCode());
 }

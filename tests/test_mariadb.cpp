@@ -1,22 +1,20 @@
 // The image log as the web site uses it: a real MariaDB server, private to this test,
 // loads imagelog.sql into the table and with the client command that the README gives,
-// and gives back every value byte for byte; under the settings that the README warns
-// against, it does not, as the README says.
+// and gives back every value byte for byte, also after a job that filled its disk.
 #include "gtest_win.h"
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
+#include "jobs.h"
+#include "smalldisk.h"
 #include "base/state.h"
 #include "res/resource.h"
-#include "thumbs/thumbs.h"
 
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -204,18 +202,12 @@ protected:
         ASSERT_EQ(0, status) << output << doc.createTable;
     }
 
-    // Loads the folder's imagelog.sql into the table with the given command, by default
-    // the README's; the client's status and what it said.
-    int Load(const TestFolder &where, std::string command = "", std::string *said = NULL)
-    {
-        return LoadLog(where.Path("imagelog.sql"), command, said);
-    }
-    int LoadLog(const std::string &log, std::string command = "", std::string *said = NULL)
+    // Loads a log into the table with the README's command; the client's status.
+    int Load(const std::string &log)
     {
         int status = 0;
-        std::string output = server.Documented(LoadCommand(command.empty() ? doc.command : command, log), &status);
-        if (said != NULL)
-            *said = output;
+        std::string output = server.Documented(LoadCommand(doc.command, log), &status);
+        EXPECT_EQ(0, status) << output;
         return status;
     }
 
@@ -232,15 +224,6 @@ protected:
         for (size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1)
             rows.push_back(output.substr(start, end - start));
         return rows;
-    }
-
-    void Run(const TestFolder &where, int size)
-    {
-        TextCopy(workDir, sizeof workDir, where.winPath.c_str());
-        TextCopy(findMask, sizeof findMask, "*.jpg");
-        TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
-        thumbSize = size;
-        MakeThumbnails();
     }
 
     LoadingDoc doc;
@@ -261,9 +244,6 @@ static std::string HexRow(const std::vector<std::string> &values)
     return row;
 }
 
-// A Cyrillic name, a quote, backslashes, a two-line commentary and a field as long as the
-// dialog takes come back unchanged.
-
 // The first description dialog's answer: the three typed values, then Default.
 static BoxAnswer TypeAndDefault(const std::string &commentary, const std::string &secId, const std::string &dir)
 {
@@ -274,6 +254,9 @@ static BoxAnswer TypeAndDefault(const std::string &commentary, const std::string
         PressNow(dialog, IDC_REC_DEFAULT);
     };
 }
+
+// A Cyrillic name, a quote, backslashes, a two-line commentary and a field as long as the
+// dialog takes come back unchanged.
 TEST_F(MariaDb, EveryValueComesBackByteForByte)
 {
     TestFolder folder;
@@ -285,9 +268,9 @@ TEST_F(MariaDb, EveryValueComesBackByteForByte)
     const std::string dir = "C:\\фото\\2026\\";
     BoxWatch watch;
     watch.Then(TypeAndDefault(commentary, secId, dir));
-    Run(folder, 150);
+    RunThumbnailJob(folder.winPath);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    ASSERT_EQ(0, Load(folder));
+    ASSERT_EQ(0, Load(folder.Path("imagelog.sql")));
 
     std::vector<std::string> expected;
     for (const std::string &name : names) {
@@ -311,16 +294,13 @@ TEST_F(MariaDb, TwoHundredImagesWithDefault)
         expected.push_back(Hex(name));
     }
     BoxWatch watch;
-    watch.Then([](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, "batch");
-        PressNow(dialog, IDC_REC_DEFAULT);
-    });
-    Run(folder, 32);
+    watch.Then(TypeAndDefault("batch", "", ""));
+    RunThumbnailJob(folder.winPath, "*.jpg", "_small.jpg", 32);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     std::vector<std::string> thumbs = folder.List("thumbnails");
     ASSERT_EQ(200u, thumbs.size());
     EXPECT_EQ((PixelSize{32, 24}), ImageFileSize(folder.Path("thumbnails/" + thumbs[0])));
-    ASSERT_EQ(0, Load(folder));
+    ASSERT_EQ(0, Load(folder.Path("imagelog.sql")));
     std::vector<std::string> rows = Rows();
     ASSERT_EQ(200u, rows.size());
     for (size_t i = 0; i < rows.size(); i++) {
@@ -330,95 +310,6 @@ TEST_F(MariaDb, TwoHundredImagesWithDefault)
     }
 }
 
-// One log under each setting: the README's command gives back what was typed, the
-// settings that the README warns against give what it says.
-TEST_F(MariaDb, SettingsThatChangeWhatTheLogMeans)
-{
-    TestFolder folder;
-    ASSERT_TRUE(SaveTestImage(folder.Path("a.jpg"), FIF_JPEG, 32, 24));
-    // a two-line commentary; a Cyrillic letter before a backslash; a dir that is plain
-    // text as long as the literal before it holds
-    const std::string commentary = "two\r\nlines";
-    const std::string secId = "ж\\";
-    const std::string dir = " IS NULL,0),(1,2,3,4,5,6,7,8,9);#";
-    BoxWatch watch;
-    watch.Then(TypeAndDefault(commentary, secId, dir));
-    Run(folder, 150);
-    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-
-    const std::string size = std::to_string(folder.ReadFile("a.jpg").size());
-    auto row = [&](const std::string &comment, const std::string &sec, const std::string &where) {
-        return HexRow({"a.jpg", "a.jpg", comment, "32", "24", size, dateStamp, sec, where});
-    };
-    auto changed = [&](const std::string &from, const std::string &to) {
-        std::string command = doc.command;
-        size_t at = command.find(from);
-        return at == std::string::npos ? "" : command.replace(at, from.size(), to);
-    };
-    struct Setting { const char *what; std::string command; bool loads; std::vector<std::string> rows; };
-    const Setting settings[] = {
-        {"the README's command", doc.command, true, {row(commentary, secId, dir)}},
-        {"a utf8mb4 client", changed("cp1251", "utf8mb4"), false, {}},
-        {"a client left to the UTF-8 locale", changed(" --default-character-set=cp1251", ""), false, {}},
-        // the literal of sec_id swallows the quote that opens dir, and dir runs as SQL
-        {"a gbk client", changed("cp1251", "gbk"), true,
-         {HexRow({"1", "2", "3", "4", "5", "6", "7", "8", "9"}), row(commentary, "0", "0")}},
-        {"NO_BACKSLASH_ESCAPES",
-         changed("--binary-mode", "--binary-mode --init-command=\"SET sql_mode=CONCAT(@@sql_mode,',NO_BACKSLASH_ESCAPES')\""),
-         true, {row(commentary, "ж\\\\", dir)}},
-        {"no --binary-mode", changed(" --binary-mode", ""), true, {row("two\nlines", secId, dir)}},
-    };
-    for (const Setting &setting : settings) {
-        ASSERT_NE("", setting.command) << setting.what << ": " << doc.command;
-        int status = 0;
-        std::string output = server.Client("-e \"DELETE FROM site.photo_img\"", &status);
-        ASSERT_EQ(0, status) << output;
-        std::string said;
-        EXPECT_EQ(setting.loads, Load(folder, setting.command, &said) == 0) << setting.what << ": " << said;
-        EXPECT_EQ(setting.rows, Rows()) << setting.what;
-    }
-}
-
-// A small tmpfs mounted on a folder inside a test's own folder for as long as it lives.
-class SmallDisk {
-public:
-    SmallDisk(const std::string &path, const char *size) : path(path)
-    {
-        mkdir(path.c_str(), 0755);
-        mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
-        if (!mounted)
-            failure = std::string("cannot mount a tmpfs here (") + strerror(errno) + "); the injected write "
-                      "failure of LogWriteCutShortIsCutBackToItsLastRow covers the same path";
-    }
-    ~SmallDisk()
-    {
-        if (mounted)
-            umount2(path.c_str(), MNT_DETACH);
-    }
-    // Fills the disk to its last page and then gives that many pages back.
-    void FillAllBut(int pages)
-    {
-        std::string filler = path + "/filler";
-        int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        char page[4096] = {0};
-        off_t size = 0;
-        while (write(fd, page, sizeof page) == (ssize_t)sizeof page)
-            size += sizeof page;
-        ASSERT_EQ(0, ftruncate(fd, size - (off_t)pages * 4096));
-        close(fd);
-    }
-    unsigned long FreeBytes() const
-    {
-        struct statvfs info;
-        return statvfs(path.c_str(), &info) == 0 ? info.f_bavail * info.f_frsize : 0;
-    }
-    bool mounted = false;
-    std::string failure;
-
-private:
-    std::string path;
-};
-
 // The names of the loaded rows, as hex, sorted.
 static std::vector<std::string> RowNames(const std::vector<std::string> &rows)
 {
@@ -426,21 +317,6 @@ static std::vector<std::string> RowNames(const std::vector<std::string> &rows)
     for (const std::string &row : rows)
         names.push_back(row.substr(0, row.find(',')));
     return names;
-}
-
-// Runs the job in a Unix folder with Default chosen at the first image.
-static void RunWithDefault(BoxWatch &watch, const std::string &unixFolder, const char *suffix, int size)
-{
-    WCHAR *dosWide = wine_get_dos_file_name(unixFolder.c_str());
-    char dos[MAX_PATH];
-    WideCharToMultiByte(CP_ACP, 0, dosWide, -1, dos, sizeof dos, NULL, NULL);
-    HeapFree(GetProcessHeap(), 0, dosWide);
-    TextCopy(workDir, sizeof workDir, dos);
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix);
-    thumbSize = size;
-    watch.Then(Press(IDC_REC_DEFAULT));
-    MakeThumbnails();
 }
 
 // The thumbnails fill the disk: each image either has its thumbnail, whole, and its row,
@@ -471,7 +347,8 @@ TEST_F(MariaDb, ThumbnailsThatFillTheDisk)
         for (const std::string &name : base.List("disk/thumbnails"))
             before[name] = base.ReadFile("disk/thumbnails/" + name);
         BoxWatch watch;
-        RunWithDefault(watch, base.Path("disk"), "_big.bmp", 400);
+        watch.Then(Press(IDC_REC_DEFAULT));
+        RunThumbnailJob(base.winPath + "\\disk", "*.jpg", "_big.bmp", 400);
 
         std::vector<std::string> told;
         for (size_t i = 1; i < watch.seen.size(); i++)
@@ -505,7 +382,7 @@ TEST_F(MariaDb, ThumbnailsThatFillTheDisk)
         EXPECT_EQ(told.size(), names.size() - expectedRows.size()) << Describe(watch.seen);
 
         MakeTable();
-        EXPECT_EQ(0, LoadLog(base.Path("disk/imagelog.sql")));
+        EXPECT_EQ(0, Load(base.Path("disk/imagelog.sql")));
         EXPECT_EQ(expectedRows, RowNames(Rows()));
     }
     EXPECT_EQ(outside, base.ReadFile("outside/keep.jpg"));
@@ -534,16 +411,18 @@ TEST_F(MariaDb, LogOnAFullDiskEndsTheJob)
     for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
         ASSERT_TRUE(SaveTestImage(base.Path("disk/") + name, FIF_JPEG, 64, 48));
     disk.FillAllBut(1);  // a page for the first thumbnail, none for the log
+    ASSERT_EQ("", disk.failure);
     std::vector<std::string> order = base.SearchOrder("disk\\*.jpg");
     ASSERT_EQ(3u, order.size());
     BoxWatch watch;
-    RunWithDefault(watch, base.Path("disk"), "_s.jpg", 10);
+    watch.Then(Press(IDC_REC_DEFAULT));
+    RunThumbnailJob(base.winPath + "\\disk", "*.jpg", "_s.jpg", 10);
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ(logFailed + order[0], watch.seen[1].text);
     EXPECT_EQ("", base.ReadFile("disk/imagelog.sql"));
     // the thumbnail was in place before its row was refused; no later image was started
     EXPECT_EQ(std::vector<std::string>{order[0].substr(0, 1) + "_s.jpg"}, base.List("disk/thumbnails"));
-    EXPECT_EQ(0, LoadLog(base.Path("disk/imagelog.sql")));
+    EXPECT_EQ(0, Load(base.Path("disk/imagelog.sql")));
     EXPECT_TRUE(Rows().empty());
 }
 
@@ -562,21 +441,14 @@ TEST_F(MariaDb, LogWriteCutShortIsCutBackToItsLastRow)
         twoRows += Row(order[i], folder.ReadFile(order[i]).size(), commentary);
 
     BoxWatch watch;
-    watch.Then([&](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, commentary.c_str());
-        PressNow(dialog, IDC_REC_DEFAULT);
-    });
+    watch.Then(TypeAndDefault(commentary, "", ""));
     struct rlimit old;
     getrlimit(RLIMIT_FSIZE, &old);
     struct rlimit limit = old;
     limit.rlim_cur = twoRows.size() + 100;
     void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, "_s.jpg");
-    thumbSize = 10;
-    MakeThumbnails();
+    RunThumbnailJob(folder.winPath, "*.jpg", "_s.jpg", 10);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler);
 
@@ -584,7 +456,7 @@ TEST_F(MariaDb, LogWriteCutShortIsCutBackToItsLastRow)
     EXPECT_EQ(logFailed + order[2], watch.seen[1].text);
     EXPECT_EQ(twoRows, folder.ReadFile("imagelog.sql"));
     EXPECT_EQ(3u, folder.List("thumbnails").size());
-    EXPECT_EQ(0, Load(folder));
+    EXPECT_EQ(0, Load(folder.Path("imagelog.sql")));
     std::vector<std::string> expected = {Hex(order[0]), Hex(order[1])};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, RowNames(Rows()));

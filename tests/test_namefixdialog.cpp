@@ -12,13 +12,6 @@
 #include <algorithm>
 #include <string.h>
 
-// Opens the name-fix dialog from the menu; the steps run inside it and must close it.
-static void OpenNameFix(BoxWatch &watch, std::function<void(HWND)> steps)
-{
-    watch.Then(Steps(steps));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
-}
-
 class NameFixDialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -39,7 +32,7 @@ TEST_F(NameFixDialog, EnterRightAfterOpeningFixesWorkDirAndIgnoresTypedText)
     TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
     BoxWatch watch;
     std::string shown;
-    OpenNameFix(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) {
         shown = ControlText(dialog, IDC_FIX_DIR);
         EXPECT_EQ(GetDlgItem(dialog, IDOK), GetFocus()) << "FIX has the focus";
         SetField(dialog, IDC_FIX_DIR, typed.winPath);  // never read
@@ -58,8 +51,8 @@ TEST_F(NameFixDialog, CancelAndEscLeaveEveryEntryAsItWas)
 {
     TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
     BoxWatch watch;
-    OpenNameFix(watch, [&](HWND dialog) { PressNow(dialog, IDCANCEL); });
-    OpenNameFix(watch, [&](HWND dialog) { PostKey(dialog, VK_ESCAPE); });
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) { PressNow(dialog, IDCANCEL); });
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) { PostKey(dialog, VK_ESCAPE); });
     EXPECT_EQ(untouched, folder.List());
     EXPECT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
 }
@@ -69,7 +62,7 @@ TEST_F(NameFixDialog, OpenChoosesTheDirectoryThatFixWalks)
     TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str());
     BoxWatch watch;
     std::string shown;
-    OpenNameFix(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) {
         watch.Then(Steps([&](HWND chooser) {
             // the chooser belongs to this dialog, so FIX cannot run while it is open
             EXPECT_EQ(dialog, GetWindow(chooser, GW_OWNER));
@@ -89,7 +82,7 @@ TEST_F(NameFixDialog, ChooserCancelShowsWorkDirAgainOverTypedText)
 {
     BoxWatch watch;
     std::string shown;
-    OpenNameFix(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) {
         SetField(dialog, IDC_FIX_DIR, "typed");
         watch.Then(Press(IDC_CANCEL_BUTTON));
         ClickNow(dialog, IDC_FIX_OPEN);
@@ -107,7 +100,7 @@ TEST_F(NameFixDialog, NoSecondJobCanStartWhileTheWalkRuns)
     TextCopy(workDir, sizeof workDir, (folder.winPath + "\\gone").c_str());
     BoxWatch watch;
     bool enabledDuringJob = true;
-    OpenNameFix(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) {
         watch.Then([&](HWND box) {
             enabledDuringJob = IsWindowEnabled(mainWindow);
             PressNow(box, IDOK);
@@ -134,7 +127,7 @@ TEST_F(NameFixDialog, MatrixShowsTheTransliterationTable)
 {
     BoxWatch watch;
     std::vector<std::string> texts;
-    OpenNameFix(watch, [&](HWND dialog) {
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) {
         EnumChildWindows(dialog, CollectText, (LPARAM)&texts);
         PressNow(dialog, IDCANCEL);
     });

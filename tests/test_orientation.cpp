@@ -7,6 +7,7 @@
 #include "boxwatch.h"
 #include "fixture.h"
 #include "images.h"
+#include "jobs.h"
 
 #include "base/state.h"
 #include "res/resource.h"
@@ -68,20 +69,16 @@ static int FileOrientation(const std::string &unixPath)
 }
 
 // Runs the job over *.jpg with "Default" at the first description dialog and returns
-// the log; with noWorker the job finds no worker program and decodes in its own process.
+// the log; with noWorker its workers end at once and the job decodes in its own process.
 static std::string RunJob(const TestFolder &folder, bool noWorker)
 {
     StartProgram();
     if (noWorker)
-        DecoderUseWorker("Z:\\nonexistent\\fotobatch-worker.exe.so", DECODER_MEMORY_MB);
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    thumbSize = 150;
+        UseStandIn("exit");
     BoxWatch watch;
     watch.Then(Press(IDC_REC_DEFAULT));
-    MakeThumbnails();
+    RunThumbnailJob(folder.winPath);
     EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    EXPECT_EQ(noWorker, DecoderWorkersStarted() == 0);
     return folder.ReadFile("imagelog.sql");
 }
 

@@ -55,11 +55,10 @@ TEST(Person, ChoosesAFolderMakesThumbnailsAndFixesNames)
     EXPECT_NE(std::string::npos, log.find("'Пляж.jpg','Пляж.jpg','Лето на море','300','400'"))
         << AnsiToUtf8(log);
 
-    watch.Then(Steps([&](HWND nameFix) {
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND nameFix) {
         EXPECT_EQ(std::string(workDir), ControlText(nameFix, IDC_FIX_DIR));
         PressNow(nameFix, IDOK);
-    }));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
+    });
 
     EXPECT_EQ((std::vector<std::string>{"imagelog.sql", "more_1.jpg", "pljj.jpg", "thumbnails"}),
               home.List(folder));

@@ -5,18 +5,61 @@
 #include "dialogs.h"
 #include "fixture.h"
 #include "images.h"
+#include "jobs.h"
+#include "program.h"
 
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 
 #include <algorithm>
+#include <set>
+#include <stdio.h>
 
-static SYSTEMTIME clockReads;
-
-static void WINAPI FixedClock(SYSTEMTIME *moment)
+// The stamp of start-up, as the rows carry it.
+TEST(DateStamp, NumbersWithoutLeadingZeros)
 {
-    *moment = clockReads;
+    // year, month, day of the week, day, hour, minute, second, millisecond
+    const struct { SYSTEMTIME moment; const char *expected; } cases[] = {
+        {{2027, 1, 2, 5, 9, 3, 7, 0}, "2027-1-5 9:3:7"},
+        {{2026, 12, 4, 31, 23, 59, 59, 999}, "2026-12-31 23:59:59"},
+        {{2026, 1, 4, 1, 0, 0, 0, 0}, "2026-1-1 0:0:0"},
+    };
+    for (const auto &c : cases) {
+        char text[PATH_CAP];
+        FormatDateStamp(&c.moment, text, sizeof text);
+        EXPECT_STREQ(c.expected, text);
+    }
+}
+
+// The moment as a row carries it, written here on its own: no leading zeros.
+static std::string Stamp(const SYSTEMTIME &moment)
+{
+    char text[64];
+    snprintf(text, sizeof text, "%u-%u-%u %u:%u:%u", moment.wYear, moment.wMonth, moment.wDay, moment.wHour,
+             moment.wMinute, moment.wSecond);
+    return text;
+}
+
+// The stamps of every second from one moment to another, both included.
+static std::set<std::string> StampsBetween(SYSTEMTIME from, const SYSTEMTIME &to)
+{
+    const ULONGLONG second = 10000000;  // in FILETIME's 100 ns
+    from.wMilliseconds = 0;
+    FILETIME fromTime, toTime;
+    SystemTimeToFileTime(&from, &fromTime);
+    SystemTimeToFileTime(&to, &toTime);
+    ULARGE_INTEGER at, end;
+    at.LowPart = fromTime.dwLowDateTime, at.HighPart = fromTime.dwHighDateTime;
+    end.LowPart = toTime.dwLowDateTime, end.HighPart = toTime.dwHighDateTime;
+    std::set<std::string> stamps;
+    for (; at.QuadPart <= end.QuadPart; at.QuadPart += second) {
+        FILETIME time = {at.LowPart, at.HighPart};
+        SYSTEMTIME moment;
+        FileTimeToSystemTime(&time, &moment);
+        stamps.insert(Stamp(moment));
+    }
+    return stamps;
 }
 
 // Every `date` value of a log, in order.
@@ -34,30 +77,45 @@ static std::vector<std::string> Dates(const std::string &log)
     return dates;
 }
 
-// Two jobs a minute apart, started from a run whose start-up read 2031-01-02 04:05:06:
-// every row of both carries that moment, not the time of its job or its image.
-TEST(Run, OneDateForEveryRowOfEveryJob)
+// The program, started as a person starts it, stamps the run once, at start-up: two jobs
+// of two images, each answered a second and more after the last, all carry the moment
+// the program started.
+TEST(Run, EveryRowOfEveryJobCarriesTheMomentOfStartUp)
 {
-    StartProgram();
     TestFolder folder;
     ASSERT_TRUE(SaveTestImage(folder.Path("a.jpg"), FIF_JPEG, 64, 48));
     ASSERT_TRUE(SaveTestImage(folder.Path("b.jpg"), FIF_JPEG, 48, 64));
-    readLocalClock = FixedClock;
-    clockReads = {2031, 1, 4, 2, 4, 5, 6, 0};
-    BuildDateStamp();  // as at start-up
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    std::vector<std::string> logs;
-    for (WORD minute : {7, 8}) {
-        clockReads.wMinute = minute;
-        BoxWatch watch;
-        watch.Then(Press(IDC_REC_DEFAULT));
-        MakeThumbnails();
-        logs.push_back(folder.ReadFile("imagelog.sql"));
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    StartedProgram program;
+    GetLocalTime(&after);
+    ASSERT_NE(nullptr, program.window);
+    std::vector<std::string> dates;
+    for (int job = 0; job < 2; job++) {
+        PostMessageA(program.window, WM_COMMAND, IDM_THUMBNAILS, 0);
+        HWND jobDialog = program.WaitForWindow("Properties image processing");
+        ASSERT_NE(nullptr, jobDialog);
+        SetDlgItemTextA(jobDialog, IDC_JOB_DIR, folder.winPath.c_str());
+        PostMessageA(jobDialog, WM_COMMAND, IDC_RUN, 0);
+        for (int image = 0; image < 2; image++) {
+            HWND description = program.WaitForWindow("Установка описаний файлов для сайта example.org");
+            ASSERT_NE(nullptr, description) << "job " << job << ", image " << image;
+            Sleep(1100);
+            PostMessageA(description, WM_COMMAND, IDOK, 0);
+            ASSERT_TRUE(WaitUntilClosed(description));
+        }
+        std::vector<std::string> rows;
+        for (int waited = 0; (rows = Dates(folder.ReadFile("imagelog.sql"))).size() < 2 && waited < 20000; waited += 50)
+            Sleep(50);
+        dates.insert(dates.end(), rows.begin(), rows.end());
     }
-    readLocalClock = GetLocalTime;
-    const std::vector<std::string> once(2, "2031-1-2 4:5:6");
-    for (const std::string &log : logs)
-        EXPECT_EQ(once, Dates(log)) << log;
+    ASSERT_EQ(4u, dates.size());
+    for (const std::string &date : dates)
+        EXPECT_EQ(dates[0], date);
+    EXPECT_EQ(1u, StampsBetween(before, after).count(dates[0]))
+        << dates[0] << " is not a moment from " << Stamp(before) << " to " << Stamp(after);
+    PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(0, program.ExitCode());
 }
 
 // After a job the chooser lists the job's folder, whatever it listed before.
@@ -78,14 +136,11 @@ TEST(Run, ChooserOpenedAfterAJobListsItsFolder)
         PressNow(chooser, IDC_CANCEL_BUTTON);
     };
     BoxWatch watch;
-    watch.Then(Steps(look));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
+    OpenFromMenu(watch, IDM_SELECT_DIR, look);
 
-    TextCopy(workDir, sizeof workDir, (top.winPath + "\\photos").c_str());
     watch.Then(Press(IDC_REC_DEFAULT));
-    MakeThumbnails();
-    watch.Then(Steps(look));
-    SendMessageA(mainWindow, WM_COMMAND, IDM_SELECT_DIR, 0);
+    RunThumbnailJob(top.winPath + "\\photos");
+    OpenFromMenu(watch, IDM_SELECT_DIR, look);
 
     ASSERT_EQ(2u, paths.size()) << Describe(watch.seen);
     std::string photos = top.winPath + "\\photos";

@@ -5,9 +5,11 @@
 #include "fixture.h"
 #include "boxwatch.h"
 #include "images.h"
+#include "jobs.h"
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
+#include "thumbs/thumbformat.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -40,13 +42,8 @@ static void MakeCaseFolder(const TestFolder &base)
 // files and rows are what these cases look at.
 static void RunJobIn(const std::string &work, const std::string &mask, const std::string &suffix)
 {
-    TextCopy(workDir, sizeof workDir, work.c_str());
-    TextCopy(thumbDirPath, sizeof thumbDirPath, (work + "\\thumbnails\\").c_str());
-    TextCopy(findMask, sizeof findMask, mask.c_str());
-    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix.c_str());
-    thumbSize = 150;
     recordDefaultsSet = 1;
-    MakeThumbnails();
+    RunThumbnailJob(work, mask, suffix);
 }
 
 // The same in base's work folder.
@@ -180,6 +177,39 @@ TEST_F(ThumbWrites, BestFittedNamesAreNotReadAsTheirNamesake)
     EXPECT_EQ(std::vector<std::string>{"Cafe_small.jpg"}, work.List("thumbnails"));
 }
 
+// Thumbnails that the output format cannot store are converted so that the save works;
+// those it can store are left alone.
+TEST(ThumbnailForFormat, ConvertsOnlyWhatTheFormatRefuses)
+{
+    struct Case { FREE_IMAGE_TYPE type; int bpp; FREE_IMAGE_FORMAT format; FREE_IMAGE_TYPE wantType; unsigned wantBpp; };
+    const Case cases[] = {
+        {FIT_BITMAP, 32, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_RGBA16, 64, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_RGB16, 48, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_UINT16, 16, FIF_JPEG, FIT_BITMAP, 8},
+        {FIT_BITMAP, 24, FIF_JPEG, FIT_BITMAP, 24},
+        {FIT_BITMAP, 8, FIF_JPEG, FIT_BITMAP, 8},
+        {FIT_BITMAP, 32, FIF_PNG, FIT_BITMAP, 32},
+        {FIT_RGBA16, 64, FIF_PNG, FIT_RGBA16, 64},
+        {FIT_BITMAP, 32, FIF_BMP, FIT_BITMAP, 32},
+        {FIT_RGBA16, 64, FIF_BMP, FIT_BITMAP, 32},
+    };
+    StartProgram();
+    TestFolder folder;
+    for (const Case &c : cases) {
+        FIBITMAP *image = FreeImage_AllocateT(c.type, 40, 30, c.bpp);
+        FIBITMAP *storable = ThumbnailForFormat(image, c.format);
+        std::string what = std::to_string(c.type) + "/" + std::to_string(c.bpp) + " as " + std::to_string(c.format);
+        EXPECT_EQ(c.wantType, FreeImage_GetImageType(storable)) << what;
+        EXPECT_EQ(c.wantBpp, FreeImage_GetBPP(storable)) << what;
+        BoxWatch watch;
+        EXPECT_TRUE(FreeImage_Save(c.format, storable, folder.Path("out").c_str(), 0)) << what;
+        EXPECT_TRUE(watch.seen.empty()) << what << ": " << Describe(watch.seen);
+        FreeImage_Unload(storable);
+    }
+    EXPECT_EQ(nullptr, ThumbnailForFormat(NULL, FIF_JPEG));
+}
+
 // Three sources that need different conversions: colour, colour with alpha, greyscale.
 struct Source {
     const char *name;
@@ -212,21 +242,6 @@ static bool PutSource(const TestFolder &folder, const Source &source)
     return saved;
 }
 
-// The pixel size of a thumbnail read back by the format its name stands for, and its bits
-// per pixel; 0 x 0 when that format cannot read it.
-static PixelSize LoadBack(const std::string &path, FREE_IMAGE_FORMAT format, unsigned *bpp)
-{
-    PixelSize size;
-    FIBITMAP *image = FreeImage_Load(format, path.c_str(), 0);
-    if (image == NULL)
-        return size;
-    size.width = (int)FreeImage_GetWidth(image);
-    size.height = (int)FreeImage_GetHeight(image);
-    *bpp = FreeImage_GetBPP(image);
-    FreeImage_Unload(image);
-    return size;
-}
-
 // Every format the library can write, with the suffix of its first extension: three real
 // thumbnails that load back in that format at the size asked for (square for icons), or
 // a refusal naming the suffix before anything is written.
@@ -252,14 +267,10 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
         for (const Source &source : sources)
             ASSERT_TRUE(PutSource(folder, source)) << source.name;
         BoxWatch watch;
-        TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-        TextCopy(findMask, sizeof findMask, "*.*g");
-        TextCopy(thumbSuffix, sizeof thumbSuffix, suffix.c_str());
-        thumbSize = 48;
         // the library's JPEG-XR writer fails or crashes on the job's thumbnails
         bool refused = format == FIF_JXR;
         watch.Then(Press(refused ? IDOK : IDC_REC_DEFAULT));
-        MakeThumbnails();
+        RunThumbnailJob(folder.winPath, "*.*g", suffix, 48);
         tested++;
 
         if (refused) {
@@ -279,7 +290,7 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
             if (named == FIF_ICO)
                 expected = PixelSize{48, 48};
             unsigned bpp = 0;
-            EXPECT_EQ(expected, LoadBack(folder.Path("thumbnails/" + name), named, &bpp)) << name;
+            EXPECT_EQ(expected, ImageFileSize(folder.Path("thumbnails/" + name), named, &bpp)) << name;
             if (onlyDepth.count(named)) {
                 EXPECT_EQ(onlyDepth.at(named), bpp) << name;
             }
@@ -288,4 +299,139 @@ TEST_F(ThumbWrites, EveryWritableFormatGivesRealThumbnailsOrIsRefused)
         }
     }
     EXPECT_GE(tested, 15);
+}
+
+// IMG_0001.JPG and img_0001.jpg would share one thumbnail on every disk that ignores
+// letter case: the second is refused with a box naming both, and the first keeps its
+// own thumbnail and row.
+TEST_F(ThumbWrites, CaseTwinsNeverShareAThumbnail)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("IMG_0001.JPG"), FIF_JPEG, 640, 480));
+    ASSERT_TRUE(SaveTestImage(work.Path("img_0001.jpg"), FIF_JPEG, 32, 24));
+    std::vector<std::string> order = work.SearchOrder("*.jpg");
+    ASSERT_EQ(2u, order.size());
+    auto thumbOf = [](const std::string &name) { return "thumbnails\\" + name.substr(0, 8) + "_small.jpg"; };
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("Имена миниатюр различаются только регистром букв, вторая не записана:\n" + order[0] + " -> " +
+                  thumbOf(order[0]) + "\n" + order[1] + " -> " + thumbOf(order[1]),
+              watch.seen[0].text);
+    std::string first = thumbOf(order[0]).substr(11);
+    EXPECT_EQ(std::vector<std::string>{first}, work.List("thumbnails"));
+    PixelSize firstSize = order[0] == "IMG_0001.JPG" ? PixelSize{150, 113} : PixelSize{32, 24};
+    EXPECT_EQ(firstSize, ImageFileSize(work.Path("thumbnails/" + first)));
+    std::string log = work.ReadFile("imagelog.sql");
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
+    EXPECT_NE(std::string::npos, log.find("('" + order[0] + "'")) << log;
+}
+
+// An imagelog.sql that may not be written stops the job before anything is written, with
+// the box of a log that cannot be opened; its rows stay.
+TEST_F(ThumbWrites, ProtectedLogStaysAndTheJobDoesNotRun)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("photo.jpg"), FIF_JPEG, 64, 48));
+    const std::string rows = "INSERT INTO photo_img VALUES ('a');\nINSERT INTO photo_img VALUES ('b');\n";
+    work.WriteFile("imagelog.sql", rows);
+    ASSERT_EQ(0, chmod(work.Path("imagelog.sql").c_str(), 0444));
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("fopen imagelog.sql", watch.seen[0].text);
+    EXPECT_EQ(rows, work.ReadFile("imagelog.sql"));
+    struct stat info;
+    ASSERT_EQ(0, stat(work.Path("imagelog.sql").c_str(), &info));
+    EXPECT_EQ(0444u, info.st_mode & 0777);
+    EXPECT_EQ((std::vector<std::string>{"imagelog.sql", "photo.jpg"}), work.List());
+}
+
+// Temporary files of the program's own pattern that a killed job left in thumbnails go
+// with the next job; other names stay.
+TEST_F(ThumbWrites, LeftoverTemporaryFilesAreRemoved)
+{
+    TestFolder work;
+    ASSERT_TRUE(SaveTestImage(work.Path("photo.jpg"), FIF_JPEG, 64, 48));
+    work.MakeDir("thumbnails");
+    const std::vector<std::string> kept = {"~fotobatch-1-x.tmp", "~fotobatch-12.tmp", "~fotobatch-7-1.tmpx"};
+    for (const std::string &name : kept)
+        work.WriteFile("thumbnails/" + name, "mine");
+    work.WriteFile("thumbnails/~fotobatch-4242-0.tmp", "");
+    work.WriteFile("thumbnails/~fotobatch-" + std::to_string(GetCurrentProcessId()) + "-99.tmp", "half");
+    BoxWatch watch;
+    RunJobIn(work.winPath, "*.jpg", "_small.jpg");
+    std::vector<std::string> expected = kept;
+    expected.push_back("photo_small.jpg");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, work.List("thumbnails"));
+}
+
+// The working folder disappears while the first description dialog is open, as when
+// its medium is pulled: one box says so and the job ends.
+TEST_F(ThumbWrites, VanishedFolderEndsTheJobWithOneBox)
+{
+    TestFolder base;
+    base.MakeDir("work");
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        ASSERT_TRUE(SaveTestImage(base.Path(std::string("work/") + name), FIF_JPEG, 64, 48));
+    BoxWatch watch;
+    watch.Then([&base](HWND dialog) {
+        ASSERT_EQ(0, system(("rm -rf '" + base.Path("work") + "'").c_str()));
+        PressNow(dialog, IDOK);
+    });
+    RunThumbnailJob(base.winPath + "\\work");
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ("Папка задания недоступна (носитель извлечён?), задание остановлено:\n" + base.winPath + "\\work",
+              watch.seen[1].text);
+}
+
+// While the first description dialog is open, what was decoded ahead goes stale: one
+// file is deleted, one renamed away with another picture put under its name, one
+// overwritten, one renamed, one added. After Default every row and thumbnail describes
+// the file as it is when they are written; the two names that are gone get the
+// load-failure box and no row.
+TEST_F(ThumbWrites, WrittenAsTheFilesAreWhenWritten)
+{
+    TestFolder work;
+    for (const char *name : {"p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg", "p5.jpg", "p6.jpg"})
+        ASSERT_TRUE(SaveTestImage(work.Path(name), FIF_JPEG, 32, 24));
+    // the roles go by the listing: the first listed is the one being described
+    std::vector<std::string> order = work.SearchOrder("*.jpg");
+    const std::string &deleted = order[1], &replaced = order[2], &overwritten = order[3], &renamed = order[4];
+    BoxWatch watch;
+    watch.Then([&](HWND dialog) {
+        Sleep(500);  // let the workers decode every entry ahead
+        ASSERT_EQ(0, unlink(work.Path(deleted).c_str()));
+        ASSERT_EQ(0, rename(work.Path(replaced).c_str(), work.Path("old.jpeg").c_str()));
+        ASSERT_TRUE(SaveTestImage(work.Path(replaced), FIF_JPEG, 64, 48));
+        ASSERT_TRUE(SaveTestImage(work.Path(overwritten), FIF_JPEG, 500, 500));
+        ASSERT_EQ(0, rename(work.Path(renamed).c_str(), work.Path("moved.jpeg").c_str()));
+        ASSERT_TRUE(SaveTestImage(work.Path("p7.jpg"), FIF_JPEG, 40, 30));
+        PressNow(dialog, IDC_REC_DEFAULT);
+    });
+    RunThumbnailJob(work.winPath);
+    std::vector<std::string> boxes;
+    for (const SeenBox &box : watch.seen)
+        boxes.push_back(box.caption);
+    // a file that cannot be opened: the library's failed open, then the load failure
+    const char *library = "File not IMAGE FORMAT", *load = "dib = GenericLoader(WFD.cFileName, 0)";
+    EXPECT_EQ((std::vector<std::string>{"Установка описаний файлов для сайта example.org", library, load, library,
+                                        load}),
+              boxes);
+    std::string log = work.ReadFile("imagelog.sql");
+    for (const std::string &name : work.SearchOrder("*.jpg")) {
+        PixelSize now = ImageFileSize(work.Path(name));
+        std::string row = "('" + name + "','" + name + "','','" + std::to_string(now.width) + "','" +
+                          std::to_string(now.height) + "','" + std::to_string(work.ReadFile(name).size()) + "'";
+        if (name == "p7.jpg" && log.find("('p7.jpg'") == std::string::npos)
+            continue;  // added after the listing read past it
+        EXPECT_NE(std::string::npos, log.find(row)) << row << "\n" << log;
+        PixelSize thumb = now.width > 150 ? PixelSize{150, 150} : now;
+        EXPECT_EQ(thumb, ImageFileSize(work.Path("thumbnails/" + name.substr(0, 2) + "_small.jpg"))) << name;
+    }
+    for (const std::string &gone : {deleted, renamed}) {
+        EXPECT_EQ(std::string::npos, log.find("('" + gone + "'")) << gone << "\n" << log;
+        EXPECT_FALSE(work.Exists("thumbnails/" + gone.substr(0, 2) + "_small.jpg")) << gone;
+    }
 }

@@ -2,6 +2,7 @@
 // gives, and a file that crashes, hangs or overwhelms the image library costs that entry
 // only. The bad files are made here, byte by byte, as they occur in the wild.
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <math.h>
 #include <stdlib.h>
@@ -18,9 +19,9 @@
 #include "res/resource.h"
 #include "decode/decoder.h"
 #include "decode/imagesize.h"
-#include "decode/loader.h"
+#include "decode/sourcefile.h"
+#include "base/base.h"
 #include "thumbs/thumbs.h"
-#include "thumbs/thumbformat.h"
 
 static const char *const libraryCaption = "File not IMAGE FORMAT";
 
@@ -71,16 +72,6 @@ static std::string ExifBombJpeg()
 
 // The pool under test ---------------------------------------------------------------
 
-static const char *const missingWorker = "Z:\\nonexistent\\fotobatch-worker.exe.so";
-
-// Points the decoder at a program of the build directory, with a memory ceiling.
-static void UseBuiltProgram(const char *relative, DWORD memoryMb = DECODER_MEMORY_MB)
-{
-    std::string path = std::string("Z:") + getenv("FOTOBATCH_BUILD_DIR") + "/" + relative;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    DecoderUseWorker(path.c_str(), memoryMb);
-}
-
 // The workers the pool starts: one per core, at most 8.
 static int Cores()
 {
@@ -97,6 +88,7 @@ struct Outcome {
     int thumbBpp = 0;
     FREE_IMAGE_TYPE thumbType = FIT_UNKNOWN;
     std::vector<std::string> boxes;  // captions, in order
+    std::vector<std::string> reports;  // the library's reports, in order
     FIBITMAP *thumb = NULL;          // kept when asked
 };
 
@@ -136,8 +128,10 @@ static Outcome ThroughWorkers(const std::string &name, bool keepThumb = false)
     EXPECT_TRUE(DecoderNext(&decoded)) << name;
     FREE_IMAGE_FORMAT format;
     char text[1024];
-    for (int i = 0; DecodedMessage(&decoded, i, &format, text, sizeof text); i++)
+    for (int i = 0; DecodedMessage(&decoded, i, &format, text, sizeof text); i++) {
+        outcome.reports.push_back(text);
         ImageLibraryMessage(format, text);
+    }
     outcome.boxes = Captions(watch, 0);
     FIBITMAP *made = decoded.loaded ? decoded.thumbnail : NULL;
     decoded.thumbnail = made == NULL ? decoded.thumbnail : NULL;
@@ -152,7 +146,12 @@ static Outcome InProcess(const std::string &name, bool keepThumb = false)
 {
     BoxWatch watch;
     Outcome outcome;
-    FIBITMAP *image = GenericLoader(name.c_str(), 0);
+    char unixPath[MAX_PATH * 4];
+    EXPECT_TRUE(UnixFileName(name.c_str(), unixPath, sizeof unixPath)) << name;
+    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(unixPath, 0);
+    format = format != FIF_UNKNOWN ? format : FreeImage_GetFIFFromFilename(unixPath);
+    FIBITMAP *image = format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(format)
+                          ? FreeImage_Load(format, unixPath, 0) : NULL;
     FIBITMAP *made = image != NULL ? FreeImage_MakeThumbnail(image, thumbSize, TRUE) : NULL;
     outcome.boxes = Captions(watch, 0);
     Describe(outcome, image != NULL, image != NULL ? FreeImage_GetWidth(image) : 0,
@@ -182,14 +181,13 @@ protected:
     void SetUp() override
     {
         StartProgram();
-        DecoderShutdown();  // fresh workers, counted from here
+        DecoderShutdown();  // fresh workers: a crash on a worker's first image is tested
         TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
         ASSERT_TRUE(SetCurrentDirectoryA(workDir));
     }
     void TearDown() override
     {
         DecoderEnd();
-        DecoderSetLimits(DECODER_MAX_PIXELS, DECODER_WATCHDOG_MS);
     }
 };
 
@@ -214,11 +212,13 @@ TEST_F(DecoderTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
         EXPECT_EQ(plain.thumbBpp, pooled.thumbBpp) << name;
         EXPECT_TRUE(pooled.boxes.empty()) << name;
         // the frame header the size check reads says what the full decode gives
+        static SourceFile source;
         ImageBytes bytes;
         DWORD declaredWidth = 0, declaredHeight = 0;
-        ASSERT_TRUE(ImageBytesOpen(&bytes, name.c_str())) << name;
+        ASSERT_EQ(SOURCE_OPENED, SourceOpen(&source, name.c_str())) << name;
+        ImageBytesFromSource(&bytes, &source);
         EXPECT_EQ(IMAGE_SIZE_KNOWN, JpegDeclaredSize(&bytes, &declaredWidth, &declaredHeight)) << name;
-        ImageBytesClose(&bytes);
+        SourceClose(&source);
         EXPECT_EQ(plain.width, declaredWidth) << name;
         EXPECT_EQ(plain.height, declaredHeight) << name;
         if (pooled.thumb != NULL && plain.thumb != NULL && pooled.thumbWidth == plain.thumbWidth
@@ -296,7 +296,6 @@ TEST_F(DecoderTest, BadFilesCostOneEntryEach)
         EXPECT_FALSE(pooled[bad].loaded) << bad;
         EXPECT_EQ(none, pooled[bad].boxes) << bad;
     }
-    const int crashes = 2;  // the Exif block and the PSD
     for (const char *safe : {"b_good.jpg", "c_good.jpg", "f_truncated.jpg", "g_empty.jpg", "i_good.jpg"}) {
         Outcome plain = InProcess(safe);
         EXPECT_EQ(plain.loaded, pooled[safe].loaded) << safe;
@@ -308,53 +307,57 @@ TEST_F(DecoderTest, BadFilesCostOneEntryEach)
     EXPECT_EQ(std::vector<std::string>{libraryCaption}, pooled["f_truncated.jpg"].boxes);
     EXPECT_EQ(std::vector<std::string>{libraryCaption}, pooled["g_empty.jpg"].boxes);
     EXPECT_TRUE(pooled["i_good.jpg"].loaded);
-    // one worker per core at the start, and one more for each crash
-    EXPECT_EQ(Cores() + crashes, DecoderWorkersStarted());
 }
 
-// A worker stalled on one image is ended by the watchdog and replaced, and the entries
-// after it are answered. The stall is the stand-in worker's own and never ends, so the
-// outcome does not depend on how fast anything runs.
-TEST_F(DecoderTest, WatchdogEndsAWorkerStalledOnOneImage)
-{
-    UseBuiltProgram("tests/stalling_worker.exe.so");
-    DecoderSetLimits(DECODER_MAX_PIXELS, 500);
-    folder.WriteFile("a_stall_.jpg", Jpeg(32, 32));
-    folder.WriteFile("b_next.jpg", Jpeg(32, 32));
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    std::vector<std::string> names = folder.SearchOrder(findMask);
-    std::map<std::string, Outcome> outcomes;
-    for (const std::string &name : names)
-        outcomes[name] = ThroughWorkers(name);
-    for (const std::string &name : names) {
-        // the stand-in loads nothing; what matters is that every entry got its answer
-        EXPECT_FALSE(outcomes[name].loaded) << name;
-        EXPECT_TRUE(outcomes[name].boxes.empty()) << name;
-    }
-    EXPECT_EQ(Cores() + 1, DecoderWorkersStarted());
-}
-
-// The memory ceiling is the system's: an image within the pixel limit that needs more
-// memory than a worker may hold fails to load and costs nothing else; under the ordinary
-// ceiling the same file loads.
+// A PFM of 15000 x 15000 is within the pixel limit but needs 2.7 GB of float pixels: the
+// worker's memory ceiling makes the allocation fail, which the library reports, and the
+// entry after it loads as ever.
 TEST_F(DecoderTest, MemoryCeilingFailsAnImageThatNeedsMore)
 {
-    UseBuiltProgram("fotobatch-worker.exe.so", 128);
-    folder.WriteFile("a_big.bmp", BmpBomb(8000, 8000));  // 64 megapixels, 192 MB of pixels
+    folder.WriteFile("a_big.pfm", "PF\n15000 15000\n-1.0\n" + std::string(4096, '\0'));
     folder.WriteFile("b_good.jpg", Jpeg(320, 240));
-    TextCopy(findMask, sizeof findMask, "*.*");
-    Outcome big = ThroughWorkers("a_big.bmp");
+    Outcome big = ThroughWorkers("a_big.pfm");
     Outcome good = ThroughWorkers("b_good.jpg");
     EXPECT_FALSE(big.loaded);
-    for (const std::string &caption : big.boxes)
-        EXPECT_EQ(libraryCaption, caption);
+    ASSERT_EQ(1u, big.reports.size());
+    EXPECT_EQ(0u, big.reports[0].find("DIB allocation failed")) << big.reports[0];
     EXPECT_TRUE(good.loaded);
     EXPECT_EQ(320u, good.width);
+}
 
-    UseBuiltProgram("fotobatch-worker.exe.so");
-    Outcome roomy = ThroughWorkers("a_big.bmp");
-    EXPECT_TRUE(roomy.loaded);
-    EXPECT_EQ(8000u, roomy.width);
+// What the job checks before writing an entry: it is unchanged only while its path opens
+// the very file decoded, as it was then; decoded again it gives what the file holds now,
+// and is that file from then on.
+TEST_F(DecoderTest, AnEntryIsUnchangedOnlyWhileItIsTheFileDecoded)
+{
+    struct Case { const char *change; bool unchanged; unsigned widthAgain; };  // 0: not loaded
+    const Case cases[] = {
+        {"none", true, 320}, {"same bytes written again", false, 320}, {"overwritten", false, 640},
+        {"replaced by a rename", false, 500}, {"deleted", false, 0},
+    };
+    for (const Case &c : cases) {
+        folder.WriteFile("p.jpg", Jpeg(320, 240));
+        DecodedEntry entry;
+        ASSERT_TRUE(DecoderBegin("p.jpg", 150) && DecoderNext(&entry)) << c.change;
+        EXPECT_TRUE(entry.identified) << c.change;
+        std::string change = c.change;
+        if (change == "same bytes written again")
+            folder.WriteFile("p.jpg", Jpeg(320, 240));
+        else if (change == "overwritten")
+            folder.WriteFile("p.jpg", Jpeg(640, 480));
+        if (change == "replaced by a rename") {
+            folder.WriteFile("new.tmp", Jpeg(500, 400));
+            rename(folder.Path("new.tmp").c_str(), folder.Path("p.jpg").c_str());
+        }
+        if (change == "deleted")
+            remove(folder.Path("p.jpg").c_str());
+        EXPECT_EQ(c.unchanged, (bool)DecoderEntryUnchanged(&entry)) << c.change;
+        DecoderDecodeAgain(&entry);
+        EXPECT_EQ(c.widthAgain, entry.loaded ? entry.width : 0u) << c.change;
+        EXPECT_EQ(c.widthAgain != 0, (bool)DecoderEntryUnchanged(&entry)) << c.change;
+        DecoderRelease(&entry);
+        DecoderEnd();
+    }
 }
 
 // Asked in another order than the search lists, or with no worker program at all, the
@@ -376,46 +379,13 @@ TEST_F(DecoderTest, OutOfOrderNamesAndMissingWorkerStillLoad)
         EXPECT_EQ(plain.thumbWidth, pooled.thumbWidth) << name;
     }
 
-    DecoderUseWorker(missingWorker, DECODER_MEMORY_MB);
+    UseStandIn("exit");
     for (const std::string &name : names) {
         Outcome pooled = ThroughWorkers(name);
         EXPECT_TRUE(pooled.loaded) << name;
         EXPECT_EQ(150u, (std::max)(pooled.thumbWidth, pooled.thumbHeight)) << name;
     }
-    EXPECT_EQ(0, DecoderWorkersStarted());
-}
-
-// Thumbnails that the output format cannot store are converted so that the save works;
-// those it can store are left alone.
-TEST(ThumbnailForFormat, ConvertsOnlyWhatTheFormatRefuses)
-{
-    struct Case { FREE_IMAGE_TYPE type; int bpp; FREE_IMAGE_FORMAT format; FREE_IMAGE_TYPE wantType; unsigned wantBpp; };
-    const Case cases[] = {
-        {FIT_BITMAP, 32, FIF_JPEG, FIT_BITMAP, 24},
-        {FIT_RGBA16, 64, FIF_JPEG, FIT_BITMAP, 24},
-        {FIT_RGB16, 48, FIF_JPEG, FIT_BITMAP, 24},
-        {FIT_UINT16, 16, FIF_JPEG, FIT_BITMAP, 8},
-        {FIT_BITMAP, 24, FIF_JPEG, FIT_BITMAP, 24},
-        {FIT_BITMAP, 8, FIF_JPEG, FIT_BITMAP, 8},
-        {FIT_BITMAP, 32, FIF_PNG, FIT_BITMAP, 32},
-        {FIT_RGBA16, 64, FIF_PNG, FIT_RGBA16, 64},
-        {FIT_BITMAP, 32, FIF_BMP, FIT_BITMAP, 32},
-        {FIT_RGBA16, 64, FIF_BMP, FIT_BITMAP, 32},
-    };
-    StartProgram();
-    TestFolder folder;
-    for (const Case &c : cases) {
-        FIBITMAP *image = FreeImage_AllocateT(c.type, 40, 30, c.bpp);
-        FIBITMAP *storable = ThumbnailForFormat(image, c.format);
-        std::string what = std::to_string(c.type) + "/" + std::to_string(c.bpp) + " as " + std::to_string(c.format);
-        EXPECT_EQ(c.wantType, FreeImage_GetImageType(storable)) << what;
-        EXPECT_EQ(c.wantBpp, FreeImage_GetBPP(storable)) << what;
-        BoxWatch watch;
-        EXPECT_TRUE(FreeImage_Save(c.format, storable, folder.Path("out").c_str(), 0)) << what;
-        EXPECT_TRUE(watch.seen.empty()) << what << ": " << Describe(watch.seen);
-        FreeImage_Unload(storable);
-    }
-    EXPECT_EQ(nullptr, ThumbnailForFormat(NULL, FIF_JPEG));
+    UseStandIn(NULL);
 }
 
 // The job over a folder ---------------------------------------------------------------
@@ -484,10 +454,9 @@ TEST(JobWithWorkers, SameBoxesRowsAndThumbnailsAsDecodingInTheJob)
     folder.WriteFile("i_last.jpg", Jpeg(2047, 1535));
 
     JobRun pooled = RunJob(folder, "*.*", "_small.jpg");
-    EXPECT_GT(DecoderWorkersStarted(), 0);
-    DecoderUseWorker(missingWorker, DECODER_MEMORY_MB);
+    UseStandIn("exit");
     JobRun plain = RunJob(folder, "*.*", "_small.jpg");
-    EXPECT_EQ(0, DecoderWorkersStarted());
+    UseStandIn(NULL);
 
     EXPECT_EQ(Lines(plain.boxes), Lines(pooled.boxes));
     EXPECT_EQ(plain.log, pooled.log);
@@ -622,10 +591,9 @@ static std::vector<HostileFile> HostileFolder(bool withCrasher)
 static void CheckHostileFolder(bool withWorkers)
 {
     StartProgram();
-    DecoderShutdown();  // fresh workers, counted from here
     TestFolder folder;
     if (!withWorkers)
-        DecoderUseWorker(missingWorker, DECODER_MEMORY_MB);
+        UseStandIn("exit");
     std::map<std::string, bool> complains;
     for (const HostileFile &file : HostileFolder(withWorkers)) {
         folder.WriteFile(file.name, file.bytes);
@@ -664,8 +632,7 @@ static void CheckHostileFolder(bool withWorkers)
     }
     EXPECT_EQ(rows.size(), run.thumbnails.size());
     EXPECT_EQ(rows.size(), (size_t)std::count(run.log.begin(), run.log.end(), '\n'));
-    // nothing but the crashing PSD cost a worker
-    EXPECT_EQ(withWorkers ? Cores() + 1 : 0, DecoderWorkersStarted());
+    UseStandIn(NULL);
 }
 
 TEST(JobWithWorkers, HostileFolderCostsEachBadFileItsBox)
@@ -679,4 +646,108 @@ TEST(JobWithWorkers, HostileFolderCostsEachBadFileItsBox)
 TEST(JobWithoutWorkers, HostileFolderCostsEachBadFileItsBox)
 {
     CheckHostileFolder(false);
+}
+
+// Worker faults -------------------------------------------------------------------------
+
+// The most this process has had resident so far, in megabytes.
+static long PeakMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return atol(line.c_str() + 6) / 1024;
+    return 0;
+}
+
+// Stand-in workers that fail in every way a worker can, on every request. Each job ends
+// within the watchdog's time (2 s here) plus a few seconds; the image a worker had begun
+// gets its load-failure box, and so does every image held by a worker that never
+// answered; every other image gets its row and thumbnail, decoded in this process once
+// no worker is left; and this process holds no more than decoding those images takes.
+TEST(WorkerFaults, EachCostsTheImagesItHeldAndTheJobEnds)
+{
+    struct Case { const char *mode; int boxesPerWorker; };
+    const Case cases[] = {
+        {"exit", 0}, {"silent", 2}, {"stall", 1}, {"garbage", 1}, {"frame1g", 1}, {"frame4g", 1}, {"noceiling", 0},
+    };
+    const int images = 12;
+    StartProgram();
+    SetEnvironmentVariableA("FOTOBATCH_WATCHDOG_SECONDS", "2");
+    for (const Case &c : cases) {
+        TestFolder folder;
+        for (int i = 0; i < images; i++)
+            folder.WriteFile("p" + std::to_string(10 + i) + ".jpg", Jpeg(320, 240));
+        UseStandIn(c.mode);
+        long peak = PeakMegabytes();
+        DWORD start = GetTickCount();
+        JobRun run = RunJob(folder, "*.jpg", "_small.jpg");
+        DWORD took = GetTickCount() - start;
+        int failed = (int)std::count(run.boxes.begin(), run.boxes.end(), std::string(loadCaption) + " |  | 1");
+        int rows = (int)std::count(run.log.begin(), run.log.end(), '\n');
+        EXPECT_EQ((std::min)(images, c.boxesPerWorker * Cores()), failed) << c.mode << "\n" << Lines(run.boxes);
+        EXPECT_EQ((size_t)failed + 1, run.boxes.size()) << c.mode << ": only the description dialog besides";
+        EXPECT_EQ(images - failed, rows) << c.mode;
+        EXPECT_EQ((size_t)rows, run.thumbnails.size()) << c.mode;
+        EXPECT_LT(took, 2000u + 5000u) << c.mode;
+        EXPECT_LT(PeakMegabytes() - peak, 64) << c.mode;
+    }
+    SetEnvironmentVariableA("FOTOBATCH_WATCHDOG_SECONDS", NULL);
+    UseStandIn(NULL);
+}
+
+// A worker that cannot put itself under its memory ceiling decodes nothing; the job
+// decodes in its own process, which shows in this process's memory: a BMP declaring
+// 8000 x 8000 takes 192 MB to load wherever it is loaded.
+TEST(WorkerFaults, AWorkerWithoutItsCeilingDoesNotDecode)
+{
+    StartProgram();
+    TestFolder folder;
+    folder.WriteFile("big.bmp", BmpBomb(8000, 8000));
+    for (const char *mode : {(const char *)NULL, "noceiling"}) {
+        UseStandIn(mode);
+        long peak = PeakMegabytes();
+        JobRun run = RunJob(folder, "*.bmp", "_small.jpg");
+        long grown = PeakMegabytes() - peak;
+        EXPECT_NE(std::string::npos, run.log.find("('big.bmp','big.bmp','','8000','8000'")) << run.log;
+        if (mode == NULL)
+            EXPECT_LT(grown, 64) << "decoded in a worker";
+        else
+            EXPECT_GT(grown, 120) << "decoded in the job";
+    }
+    UseStandIn(NULL);
+}
+
+// Files put in place of listed ones before the decoder reaches them are the files checked
+// and loaded: a header bomb is refused, a larger picture gives its own size. With the
+// largest thumbnails the decoder reads one entry ahead, so at the first description
+// dialog the third and fourth entries are listed and not yet opened.
+TEST(JobWithWorkers, FilesSwappedAfterTheListingAreCheckedAsTheyAreThen)
+{
+    StartProgram();
+    TestFolder folder;
+    for (const char *name : {"a.jpg", "b.jpg", "c_bomb.jpg", "d_grown.jpg", "e.jpg"})
+        folder.WriteFile(name, Jpeg(40, 30));
+    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+    TextCopy(thumbDirPath, sizeof thumbDirPath, (folder.winPath + "\\thumbnails\\").c_str());
+    TextCopy(findMask, sizeof findMask, "*.jpg");
+    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
+    thumbSize = THUMB_SIZE_MAX;
+    BoxWatch watch;
+    watch.Then([&folder](HWND dialog) {
+        folder.WriteFile("c_bomb.jpg", WithFrameSize(ProgressiveJpeg(64, 64), 16001, 16000));
+        folder.WriteFile("swap.tmp", Jpeg(400, 300));
+        rename(folder.Path("swap.tmp").c_str(), folder.Path("d_grown.jpg").c_str());
+        PressNow(dialog, IDC_REC_DEFAULT);
+    });
+    watch.Then([](HWND box) { PressNow(box, IDOK); });
+    MakeThumbnails();
+    std::string log = folder.ReadFile("imagelog.sql");
+    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ(loadCaption, watch.seen[1].caption);
+    EXPECT_EQ(4, (int)std::count(log.begin(), log.end(), '\n')) << log;
+    EXPECT_EQ(std::string::npos, log.find("c_bomb")) << log;
+    EXPECT_NE(std::string::npos, log.find("('d_grown.jpg','d_grown.jpg','','400','300'")) << log;
+    EXPECT_EQ((PixelSize{400, 300}), ImageFileSize(folder.Path("thumbnails/d_grown_small.jpg")));
 }

@@ -3,25 +3,21 @@
 #include "../base/state.h"
 #include "thumbfile.h"
 #include "thumbformat.h"
+#include "twinnames.h"
 #include "../decode/decoder.h"
 
 #include <string.h>
 
-// The base-name scan works on a copy of the entry's name. baseName lives for the whole
-// run; it is rebuilt for every entry, so nothing of one image's name reaches the next.
-static char nameCopy[PATH_CAP];
-static char baseName[PATH_CAP];
-static int scanPos;
-
 static const char thumbFolder[] = THUMB_FOLDER;
 
+// What one step leaves of an entry: it goes on to the next step, it is done (the user was
+// told, or there was silently nothing to do), or the whole job ends.
+enum StepResult { STEP_ON, STEP_DONE, STEP_END };
+
 // Tells the user about one entry that gets no thumbnail: the text, then its name.
-static void ShowEntryError(const char *text)
+static void ShowEntryError(const BatchImage *image, const char *text)
 {
-    char message[PATH_CAP + 128];
-    TextCopy(message, sizeof message, text);
-    TextAppend(message, sizeof message, WFD.cFileName);
-    MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
+    ShowNamedError(NULL, text, image->entry.cFileName, MB_ICONINFORMATION);
 }
 
 // Makes the thumbnails folder; one that is already there is what a second job expects.
@@ -35,11 +31,20 @@ static int MakeThumbnailFolder(void)
     }
     if (IsRealDirectory(thumbFolder))
         return 1;
-    char message[PATH_CAP + 96];
-    TextCopy(message, sizeof message, "thumbnails - не папка (файл или ссылка), миниатюры не записаны:\n");
-    TextAppend(message, sizeof message, thumbDirPath);
-    MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONWARNING);
+    ShowNamedError(NULL, "thumbnails - не папка (файл или ссылка), миниатюры не записаны:\n", thumbDirPath,
+                   MB_ICONWARNING);
     return 0;
+}
+
+// A working folder gone from under the job (its medium pulled, the folder removed) fails
+// every later entry the same way: the user is told once, and the job ends.
+static int WorkFolderVanished(void)
+{
+    if (IsRealDirectory(thumbFolder))
+        return 0;
+    ShowNamedError(NULL, "Папка задания недоступна (носитель извлечён?), задание остановлено:\n", workDir,
+                   MB_ICONINFORMATION);
+    return 1;
 }
 
 // Shows what the image library reported while the entry decoded, as it would have
@@ -52,74 +57,80 @@ static void ShowLibraryMessages(const DecodedEntry *decoded)
         ImageLibraryMessage(format, text);
 }
 
-// Takes the decoded entry's size and thumbnail as the entry's own. 0 when there is
-// nothing to save; the user has been told and no image is left held.
-static int TakeEntryImage(DecodedEntry *decoded)
+// Takes the decoded entry's sizes and thumbnail as the image's own, in place of any it
+// held: the file's size as it was when it was opened for decoding (the listing's, when
+// it never was). STEP_DONE when there is nothing to save: the user has been told.
+static StepResult TakeEntryImage(DecodedEntry *decoded, BatchImage *image)
 {
+    const WIN32_FIND_DATAA *listed = &decoded->find;
+    image->fileSize = decoded->identified ? decoded->identity.size
+                                          : ((unsigned long long)listed->nFileSizeHigh << 32) | listed->nFileSizeLow;
+    if (image->thumbnail != NULL)
+        FreeImage_Unload(image->thumbnail);
+    image->thumbnail = NULL;
+    if (!decoded->loaded && WorkFolderVanished())
+        return STEP_END;
     ShowLibraryMessages(decoded);
     if (!decoded->loaded) {
         MessageBoxA(NULL, "", "dib = GenericLoader(WFD.cFileName, 0)", MB_OK | MB_ICONINFORMATION);
-        return 0;
+        return STEP_DONE;
     }
     if (decoded->thumbnail == NULL) {
-        ShowEntryError("Не удалось уменьшить изображение:\n");
-        return 0;
+        ShowEntryError(image, "Не удалось уменьшить изображение:\n");
+        return STEP_DONE;
     }
-    sourceWidth = decoded->width;
-    sourceHeight = decoded->height;
-    thumb = decoded->thumbnail;
+    image->width = decoded->width;
+    image->height = decoded->height;
+    image->thumbnail = decoded->thumbnail;
     decoded->thumbnail = NULL;
-    return 1;
+    return STEP_ON;
 }
 
 // Cuts the name before its last '.', the first character excepted. A name without such a
 // '.' (photo, .jpg) is its own base name.
-static void BuildBaseName(void)
+static void BuildBaseName(BatchImage *image)
 {
-    TextCopy(nameCopy, sizeof nameCopy, WFD.cFileName);
-    TextCopy(baseName, sizeof baseName, nameCopy);
-    scanPos = (int)strlen(nameCopy);
-    while (scanPos > 0) {
-        if (nameCopy[scanPos] == '.') {
-            baseName[scanPos] = '\0';
-            scanPos = 0;
-        }
-        scanPos--;
-    }
+    char *base = image->baseName;
+    TextCopy(base, sizeof image->baseName, image->entry.cFileName);
+    char *dot = base[0] != '\0' ? strrchr(base + 1, '.') : NULL;
+    if (dot != NULL)
+        *dot = '\0';
 }
 
-// Extends the base name by the suffix. 0 when the thumbnail's name would not fit.
-static int AppendSuffix(void)
+// The thumbnail's name, base name and suffix; 0 when it would not fit.
+static int AppendSuffix(BatchImage *image)
 {
-    return TextAppend(baseName, sizeof baseName, thumbSuffix);
+    return TextAppend(image->baseName, sizeof image->baseName, thumbSuffix);
 }
 
-// The output path of this entry, "thumbnails\" + base + suffix. 0 when it does not fit.
-static int BuildThumbnailPath(void)
+// The output path of the image, "thumbnails\" + base + suffix. 0 when it does not fit,
+// or when with the working directory before it the path is longer than Win32 opens.
+static int BuildThumbnailPath(BatchImage *image)
 {
-    TextCopy(thumbPathPrefix, sizeof thumbPathPrefix, thumbFolder);
-    TextAppend(thumbPathPrefix, sizeof thumbPathPrefix, "\\");
-    return TextAppend(thumbPathPrefix, sizeof thumbPathPrefix, baseName);
+    TextCopy(image->thumbPath, sizeof image->thumbPath, thumbFolder);
+    TextAppend(image->thumbPath, sizeof image->thumbPath, "\\");
+    if (!TextAppend(image->thumbPath, sizeof image->thumbPath, image->baseName))
+        return 0;
+    char fullPath[PATH_CAP];
+    DWORD length = GetFullPathNameA(image->thumbPath, sizeof fullPath, fullPath, NULL);
+    return length > 0 && length < sizeof fullPath;
 }
 
 // Tells the user which thumbnail was not saved: the text, then its path.
-static void ShowSaveError(const char *text)
+static void ShowSaveError(const BatchImage *image, const char *text)
 {
-    char message[PATH_CAP + 128];
-    TextCopy(message, sizeof message, text);
-    TextAppend(message, sizeof message, thumbPathPrefix);
-    MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
+    ShowNamedError(NULL, text, image->thumbPath, MB_ICONINFORMATION);
 }
 
-// Encodes thumb in the given format into memory. FreeImage_Save writes through the C
+// Encodes the thumbnail in the given format into memory. FreeImage_Save writes through the C
 // library, whose failed or short writes not every one of its writers checks, and opens
 // the final name itself, following a link there; encoding to memory leaves every write
 // to the job, through the Win32 file API, each one checked.
-static FIMEMORY *EncodeThumbnail(FREE_IMAGE_FORMAT format)
+static FIMEMORY *EncodeThumbnail(BatchImage *image, FREE_IMAGE_FORMAT format)
 {
-    thumb = ThumbnailForFormat(thumb, format);
+    image->thumbnail = ThumbnailForFormat(image->thumbnail, format);
     FIMEMORY *memory = FreeImage_OpenMemory(NULL, 0);
-    if (memory != NULL && FreeImage_SaveToMemory(format, thumb, memory, 0))
+    if (memory != NULL && FreeImage_SaveToMemory(format, image->thumbnail, memory, 0))
         return memory;
     if (memory != NULL)
         FreeImage_CloseMemory(memory);
@@ -127,10 +138,10 @@ static FIMEMORY *EncodeThumbnail(FREE_IMAGE_FORMAT format)
 }
 
 // Writes the encoded thumbnail under a temporary name in thumbnails and renames it over
-// thumbPathPrefix only when the whole file is on the disk, so that an earlier thumbnail
-// of that name survives a save that fails. 0 when it is not in place; the temporary file
-// is gone then.
-static int PlaceThumbnailFile(FIMEMORY *memory)
+// the thumbnail's path only when the whole file is on the disk, so that an earlier
+// thumbnail of that name survives a save that fails. 0 when it is not in place; the
+// temporary file is gone then.
+static int PlaceThumbnailFile(const BatchImage *image, FIMEMORY *memory)
 {
     BYTE *bytes = NULL;
     DWORD count = 0;
@@ -142,72 +153,127 @@ static int PlaceThumbnailFile(FIMEMORY *memory)
         return 0;
     int written = WriteAllBytes(file, bytes, count);
     CloseHandle(file);
-    if (written && RenameOver(tempName, thumbPathPrefix))
+    if (written && RenameOver(tempName, image->thumbPath))
         return 1;
     DeleteFileA(tempName);
     return 0;
 }
 
-// Saves thumb in the given format at thumbPathPrefix. 0, after telling the user which
-// thumbnail, when it is not there.
-static int SaveThumbnailFile(FREE_IMAGE_FORMAT format)
+// Saves the thumbnail in the given format at its path. STEP_DONE, after telling the user
+// which thumbnail, when it is not there.
+static StepResult SaveThumbnailFile(BatchImage *image, FREE_IMAGE_FORMAT format)
 {
-    FIMEMORY *memory = EncodeThumbnail(format);
-    int placed = memory != NULL && PlaceThumbnailFile(memory);
+    FIMEMORY *memory = EncodeThumbnail(image, format);
+    int placed = memory != NULL && PlaceThumbnailFile(image, memory);
     if (memory != NULL)
         FreeImage_CloseMemory(memory);
-    if (!placed)
-        ShowSaveError("Не удалось сохранить миниатюру:\n");
-    return placed;
+    if (placed)
+        return STEP_ON;
+    if (WorkFolderVanished())
+        return STEP_END;
+    ShowSaveError(image, "Не удалось сохранить миниатюру:\n");
+    return STEP_DONE;
 }
 
-// The output step of one image: the path, the format its extension names, the user's
-// description, the file, and only once the file is in place its row. An extension the
-// library does not know means no row and no file. A thumbnail name that would not be an
-// entry of thumbnails (an entry name holding a backslash, a device name) is refused
-// before the user is asked anything. 0 when the log failed and the job must end.
-int SaveThumbnail(void)
+// A thumbnail whose path differs from one placed earlier in this job in letter case only
+// is refused, with a box naming both sources and their thumbnails: on Windows, exFAT and
+// FAT, and in Wine's own lookup of names, the two paths are one file.
+static int IsCaseTwin(const BatchImage *image, const PlacedNames *placed)
 {
-    if (!BuildThumbnailPath()) {
-        ShowEntryError("Имя миниатюры длиннее 259 символов, файл пропущен:\n");
-        return 1;
+    const char *earlierPath = NULL;
+    const char *earlierSource = CaseTwinOf(placed, image->thumbPath, &earlierPath);
+    if (earlierSource == NULL)
+        return 0;
+    char text[4 * PATH_CAP + 128];
+    TextCopy(text, sizeof text, "Имена миниатюр различаются только регистром букв, вторая не записана:\n");
+    TextAppend(text, sizeof text, earlierSource);
+    TextAppend(text, sizeof text, " -> ");
+    TextAppend(text, sizeof text, earlierPath);
+    TextAppend(text, sizeof text, "\n");
+    TextAppend(text, sizeof text, image->entry.cFileName);
+    TextAppend(text, sizeof text, " -> ");
+    TextAppend(text, sizeof text, image->thumbPath);
+    MessageBoxA(NULL, text, "Error", MB_OK | MB_ICONINFORMATION);
+    return 1;
+}
+
+// Makes the image what is on the disk now: a file changed since it was decoded ahead is
+// decoded again; one that is gone gets the load-failure box, as a file that never loaded.
+static StepResult TakeFileAsItIsNow(DecodedEntry *decoded, BatchImage *image)
+{
+    if (DecoderEntryUnchanged(decoded))
+        return STEP_ON;
+    DecoderDecodeAgain(decoded);
+    return TakeEntryImage(decoded, image);
+}
+
+// The user's description of the file as it is. The file may change while the
+// description dialog waits for the user: then it is taken again and described anew.
+static StepResult DescribeFileAsItIs(DecodedEntry *decoded, BatchImage *image)
+{
+    for (;;) {
+        StepResult step = TakeFileAsItIsNow(decoded, image);
+        if (step != STEP_ON)
+            return step;
+        int asked = recordDefaultsSet == 0;
+        DescribeImage(image);
+        if (!asked || DecoderEntryUnchanged(decoded))
+            return STEP_ON;
+    }
+}
+
+// The output step of one image: the path, the format its extension names, the file as it
+// is now and the user's description of it, the thumbnail, and only once it is in place
+// its row. An extension the library does not know means no row and no file. A thumbnail
+// name that would not be an entry of thumbnails (an entry name holding a backslash, a
+// device name), or that is an earlier thumbnail's in other letter case, is refused before
+// the user is asked anything.
+static StepResult SaveThumbnail(DecodedEntry *decoded, BatchImage *image, PlacedNames *placed)
+{
+    if (!BuildThumbnailPath(image)) {
+        ShowEntryError(image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
+        return STEP_DONE;
     }
     // only the extension matters here, so the relative name will do
-    FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(thumbPathPrefix);
+    FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(image->thumbPath);
     if (format == FIF_UNKNOWN)
-        return 1;
-    if (!IsEntryOfFolder(thumbFolder, thumbPathPrefix)) {
-        ShowSaveError("Имя миниатюры ведёт за пределы папки thumbnails, файл пропущен:\n");
-        return 1;
+        return STEP_DONE;
+    if (!IsEntryOfFolder(thumbFolder, image->thumbPath)) {
+        if (WorkFolderVanished())
+            return STEP_END;
+        ShowSaveError(image, "Имя миниатюры ведёт за пределы папки thumbnails, файл пропущен:\n");
+        return STEP_DONE;
     }
-    DescribeImage();
-    if (!SaveThumbnailFile(format))
-        return 1;
-    return WriteImageStatement();
+    if (IsCaseTwin(image, placed))
+        return STEP_DONE;
+    StepResult step = DescribeFileAsItIs(decoded, image);
+    if (step == STEP_ON)
+        step = SaveThumbnailFile(image, format);
+    if (step != STEP_ON)
+        return step;
+    RememberPlaced(placed, image->thumbPath, image->entry.cFileName);
+    return WriteImageStatement(image) ? STEP_DONE : STEP_END;
 }
 
-// Lets go of the entry's thumbnail.
-static void FreeEntryImages(void)
+// Everything done for one listed entry, held in an image of its own. Loading and
+// scaling come first and stand apart from naming, recording and saving. 0 when the job
+// must end.
+static int ProcessEntry(DecodedEntry *decoded, PlacedNames *placed)
 {
-    if (thumb != NULL)
-        FreeImage_Unload(thumb);
-    thumb = NULL;
-}
-
-// Everything done for the entry that WFD describes. Loading and scaling come first and
-// stand apart from naming, recording and saving. 0 when the job must end.
-static int ProcessEntry(DecodedEntry *decoded)
-{
-    if (!TakeEntryImage(decoded))
-        return 1;
-    BuildBaseName();
-    int goOn = 1;
-    if (AppendSuffix())
-        goOn = SaveThumbnail();
-    else
-        ShowEntryError("Имя миниатюры длиннее 259 символов, файл пропущен:\n");
-    FreeEntryImages();
-    return goOn;
+    BatchImage image;
+    image.entry = decoded->find;
+    image.thumbnail = NULL;
+    StepResult step = TakeEntryImage(decoded, &image);
+    if (step == STEP_ON) {
+        BuildBaseName(&image);
+        if (AppendSuffix(&image))
+            step = SaveThumbnail(decoded, &image, placed);
+        else
+            ShowEntryError(&image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
+    }
+    if (image.thumbnail != NULL)
+        FreeImage_Unload(image.thumbnail);
+    return step != STEP_END;
 }
 
 // Walks every entry that matches findMask, directories included, in the order the file
@@ -218,27 +284,32 @@ static void ProcessMatchingEntries(void)
         MessageBoxA(NULL, "FindFirstFile", "Error", MB_OK | MB_ICONINFORMATION);
         return;
     }
+    PlacedNames placed;
+    PlacedNamesBegin(&placed);
     DecodedEntry decoded;
     int goOn = 1;
     while (goOn && DecoderNext(&decoded)) {
-        WFD = decoded.find;
-        goOn = ProcessEntry(&decoded);
+        goOn = ProcessEntry(&decoded, &placed);
         DecoderRelease(&decoded);
     }
+    PlacedNamesEnd(&placed);
     DecoderEnd();
 }
 
 // The thumbnail job: a thumbnail and an imagelog.sql statement for every image of workDir
 // that matches findMask. A job whose settings would write elsewhere, or that cannot
 // enter workDir, open its log or use its thumbnails folder, stops before it writes a
-// thumbnail, rather than writing thumbnails that no statement describes.
+// thumbnail, rather than writing thumbnails that no statement describes. Temporary
+// files that a killed job left in thumbnails go first.
 int MakeThumbnails(void)
 {
-    if (ThumbSettingsAccepted(NULL, findMask, thumbSuffix, thumbSize) && EnterWorkDir()) {
+    if (ThumbSettingsAccepted(NULL, workDir, findMask, thumbSuffix, thumbSize) && EnterWorkDir()) {
         ShowStatus("Создание файла imagelog.sql и папки thumbnails");
         if (OpenImageLog()) {
-            if (MakeThumbnailFolder())
+            if (MakeThumbnailFolder()) {
+                RemoveStaleTempFiles(thumbFolder);
                 ProcessMatchingEntries();
+            }
             CloseImageLog();
             ShowStatus("Запись файла imagelog.sql");
         }

@@ -9,7 +9,6 @@
 // One statement: nine values that may each double every byte, plus the fixed text.
 #define STATEMENT_CAP (9 * 2 * FIELD_CAP + 256)
 
-static char statement[STATEMENT_CAP];
 static const char logName[] = "imagelog.sql";
 
 // Appends a value as the inside of a MySQL string literal: a quote or a backslash would
@@ -35,21 +34,21 @@ static int AppendSqlText(char *dst, size_t cap, const char *value)
 }
 
 // Makes the INSERT statement of PhotoRecord, ending in a line feed alone.
-static int BuildStatement(void)
+static int BuildStatement(char *statement, size_t cap)
 {
-    int fit = TextCopy(statement, sizeof statement, "INSERT INTO photo_img (");
+    int fit = TextCopy(statement, cap, "INSERT INTO photo_img (");
     for (int i = 0; i < RECORD_COLUMNS; i++) {
-        fit = TextAppend(statement, sizeof statement, i == 0 ? "`" : ", `") && fit;
-        fit = TextAppend(statement, sizeof statement, recordColumns[i].name) && fit;
-        fit = TextAppend(statement, sizeof statement, "`") && fit;
+        fit = TextAppend(statement, cap, i == 0 ? "`" : ", `") && fit;
+        fit = TextAppend(statement, cap, recordColumns[i].name) && fit;
+        fit = TextAppend(statement, cap, "`") && fit;
     }
-    fit = TextAppend(statement, sizeof statement, ") VALUES (") && fit;
+    fit = TextAppend(statement, cap, ") VALUES (") && fit;
     for (int i = 0; i < RECORD_COLUMNS; i++) {
-        fit = TextAppend(statement, sizeof statement, i == 0 ? "'" : ",'") && fit;
-        fit = AppendSqlText(statement, sizeof statement, recordColumns[i].value) && fit;
-        fit = TextAppend(statement, sizeof statement, "'") && fit;
+        fit = TextAppend(statement, cap, i == 0 ? "'" : ",'") && fit;
+        fit = AppendSqlText(statement, cap, recordColumns[i].value) && fit;
+        fit = TextAppend(statement, cap, "'") && fit;
     }
-    return TextAppend(statement, sizeof statement, ");\n") && fit;
+    return TextAppend(statement, cap, ");\n") && fit;
 }
 
 // Cuts the log back to the given length, where its last whole statement ends.
@@ -67,7 +66,8 @@ static void CutLogBack(LARGE_INTEGER end)
 // ends with a whole statement.
 static int WriteStatement(void)
 {
-    if (imageLog == INVALID_HANDLE_VALUE || !BuildStatement())
+    char statement[STATEMENT_CAP];
+    if (imageLog == INVALID_HANDLE_VALUE || !BuildStatement(statement, sizeof statement))
         return 0;
     DWORD length = (DWORD)strlen(statement);
     LARGE_INTEGER zero;
@@ -92,25 +92,24 @@ static void SetNumberField(char *field, unsigned long long value)
     TextAppendUnsigned(field, FIELD_CAP, value);
 }
 
-// The six values known of the current image. The size takes both halves of the find
-// record, so files of 2 GiB and more keep their true size; width and height are the
-// photo's as it is seen, turned as its Exif orientation says.
-static void FillRecordFromEntry(void)
+// The six values known of the image. The size is the whole 64-bit size, so files of
+// 2 GiB and more keep their true size; width and height are the photo's as it is seen,
+// turned as its Exif orientation says.
+static void FillRecordFromImage(const BatchImage *image)
 {
-    unsigned long long size = ((unsigned long long)WFD.nFileSizeHigh << 32) | WFD.nFileSizeLow;
-    TextCopy(PhotoRecord.name, FIELD_CAP, WFD.cFileName);
-    TextCopy(PhotoRecord.img_name, FIELD_CAP, WFD.cFileName);
-    SetNumberField(PhotoRecord.width, sourceWidth);
-    SetNumberField(PhotoRecord.height, sourceHeight);
-    SetNumberField(PhotoRecord.size, size);
+    TextCopy(PhotoRecord.name, FIELD_CAP, image->entry.cFileName);
+    TextCopy(PhotoRecord.img_name, FIELD_CAP, image->entry.cFileName);
+    SetNumberField(PhotoRecord.width, image->width);
+    SetNumberField(PhotoRecord.height, image->height);
+    SetNumberField(PhotoRecord.size, image->fileSize);
     TextCopy(PhotoRecord.date, FIELD_CAP, dateStamp);
 }
 
-// Fills PhotoRecord for the current image and lets the user edit it, unless Default was
-// chosen earlier in this job.
-void DescribeImage(void)
+// Fills PhotoRecord for the image and lets the user edit it, unless Default was chosen
+// earlier in this job.
+void DescribeImage(const BatchImage *image)
 {
-    FillRecordFromEntry();
+    FillRecordFromImage(image);
     if (recordDefaultsSet == 0)
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_PHOTO_RECORD), mainWindow,
                         PhotoRecordProc, 0);
@@ -118,36 +117,44 @@ void DescribeImage(void)
 
 // Writes the statement of PhotoRecord and shows the file's name. When the log cannot
 // take it, the user is told which image's row is missing, and 0 tells the job to end.
-int WriteImageStatement(void)
+int WriteImageStatement(const BatchImage *image)
 {
     if (!WriteStatement()) {
-        char message[PATH_CAP + 160];
-        TextCopy(message, sizeof message,
-                 "Не удалось записать imagelog.sql (диск полон?), задание остановлено.\n"
-                 "Нет строки для файла:\n");
-        TextAppend(message, sizeof message, WFD.cFileName);
-        MessageBoxA(NULL, message, "Error", MB_OK | MB_ICONINFORMATION);
+        ShowNamedError(NULL,
+                       "Не удалось записать imagelog.sql (диск полон?), задание остановлено.\n"
+                       "Нет строки для файла:\n",
+                       image->entry.cFileName, MB_ICONINFORMATION);
         return 0;
     }
-    ShowStatus(WFD.cFileName);
+    ShowStatus(image->entry.cFileName);
     return 1;
 }
 
-// Records the current image: fills PhotoRecord, lets the user edit it, writes its
-// statement and shows the file's name. 0 when the log could not take the row.
-int WriteImageRecord(void)
+// Whether an imagelog.sql is there that may not be written: the read-only attribute (on
+// a Linux disk, no write permission at all), or an open for writing refused. The rename
+// that puts a new log in place would go round that protection.
+static int LogIsProtected(void)
 {
-    DescribeImage();
-    return WriteImageStatement();
+    DWORD attributes = GetFileAttributesA(logName);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return 1;
+    HANDLE log = CreateFileA(logName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (log == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(log);
+    return 0;
 }
 
 // The log is made new under a temporary name and renamed over imagelog.sql: a link of
 // that name is replaced, never written through, and an earlier log stays whole until the
-// new one stands in its place.
+// new one stands in its place. A protected log is left as it is, and the job does not run.
 int OpenImageLog(void)
 {
     char tempName[PATH_CAP];
-    HANDLE log = CreateTempFileIn(".", tempName, sizeof tempName);
+    HANDLE log = LogIsProtected() ? INVALID_HANDLE_VALUE : CreateTempFileIn(".", tempName, sizeof tempName);
     if (log != INVALID_HANDLE_VALUE && RenameOver(tempName, logName)) {
         imageLog = log;
         return 1;

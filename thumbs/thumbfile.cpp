@@ -26,6 +26,49 @@ static int BuildTempName(const char *folder, int attempt, char *name, size_t cap
     return TextAppend(name, cap, ".tmp") && fit;
 }
 
+// Whether an entry name is one this program's temporary files bear,
+// ~fotobatch-<digits>-<digits>.tmp, and nothing else.
+static int IsTempFileName(const char *name)
+{
+    static const char prefix[] = "~fotobatch-";
+    if (strncmp(name, prefix, sizeof prefix - 1) != 0)
+        return 0;
+    const char *c = name + sizeof prefix - 1;
+    for (int part = 0; part < 2; part++) {
+        const char *digits = c;
+        while (*c >= '0' && *c <= '9')
+            c++;
+        if (c == digits || *c != (part == 0 ? '-' : '.'))
+            return 0;
+        c++;
+    }
+    return strcmp(c, "tmp") == 0;
+}
+
+// A job that was killed leaves the file it was writing. No save of this job is under way
+// when it is called, so every file of the pattern is a leftover, whichever process
+// made it (a killed process's number is soon another's).
+void RemoveStaleTempFiles(const char *folder)
+{
+    char mask[PATH_CAP];
+    TextCopy(mask, sizeof mask, folder);
+    if (!TextAppend(mask, sizeof mask, "\\~fotobatch-*.tmp"))
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstEntry(mask, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        char name[PATH_CAP];
+        TextCopy(name, sizeof name, folder);
+        TextAppend(name, sizeof name, "\\");
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTempFileName(found.cFileName) &&
+            TextAppend(name, sizeof name, found.cFileName))
+            DeleteFileA(name);
+    } while (FindNextEntry(search, &found));
+    FindClose(search);
+}
+
 // CREATE_NEW never opens what is there already, a link included, so the file written is
 // always one this job made. Sharing delete lets the open log be renamed into place.
 HANDLE CreateTempFileIn(const char *folder, char *name, size_t cap)

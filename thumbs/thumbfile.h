@@ -6,10 +6,20 @@
 #define FOTOBATCH_THUMBFILE_H
 
 #include <windows.h>
+#include "../base/state.h"
 
 // Creates a new, empty file with a temporary name in folder ("." for the working
 // directory); its name goes to name. INVALID_HANDLE_VALUE when none could be made.
 HANDLE CreateTempFileIn(const char *folder, char *name, size_t cap);
+// The longest name, relative to the working directory, of a file the job makes: a
+// temporary thumbnail, thumbnails\~fotobatch-<process>-<try>.tmp. A working directory
+// longer than WORK_DIR_MAX leaves such a name no room in a path of 259 characters, which
+// is all Win32 opens.
+#define LONGEST_JOB_NAME (sizeof THUMB_FOLDER "\\~fotobatch-4294967295-99.tmp" - 1)
+#define WORK_DIR_MAX (PATH_CAP - 2 - LONGEST_JOB_NAME)
+
+// Removes the temporary files of this program's pattern that a killed job left in folder.
+void RemoveStaleTempFiles(const char *folder);
 // Writes all the bytes at the file's position and pushes them to the disk. 0 when any
 // write or the flush failed or fell short.
 int WriteAllBytes(HANDLE file, const void *bytes, DWORD count);

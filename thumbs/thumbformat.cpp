@@ -1,5 +1,7 @@
 #include "thumbformat.h"
+#include "../base/base.h"
 #include "../base/state.h"
+#include "thumbfile.h"
 
 #include <string.h>
 
@@ -172,18 +174,23 @@ static int HoldsPathBytes(const char *text, const char *bytes)
 // Shows the refusal of a Run! setting: the reason, then the text the user typed.
 static void ShowRefusal(HWND owner, const char *reason, const char *typed)
 {
-    char message[PATH_CAP + 160];
-    TextCopy(message, sizeof message, reason);
-    TextAppend(message, sizeof message, typed);
-    MessageBoxA(owner, message, "Error", MB_OK | MB_ICONWARNING);
+    ShowNamedError(owner, reason, typed, MB_ICONWARNING);
 }
 
 // The settings of a thumbnail job that would write outside the thumbnails folder or make
-// files that are not thumbnails are refused here, each with a box naming what was typed.
-// A suffix whose extension the library does not know is let through: such a job quietly
-// makes nothing.
-int ThumbSettingsAccepted(HWND owner, const char *mask, const char *suffix, int size)
+// files that are not thumbnails, or a directory too deep for the job's own files, are
+// refused here, each with a box naming what was typed. A suffix whose extension the
+// library does not know is let through: such a job quietly makes nothing.
+int ThumbSettingsAccepted(HWND owner, const char *dir, const char *mask, const char *suffix, int size)
 {
+    if (strlen(dir) > WORK_DIR_MAX) {
+        char reason[128];
+        TextCopy(reason, sizeof reason, "Путь папки длиннее ");
+        TextAppendUnsigned(reason, sizeof reason, WORK_DIR_MAX);
+        TextAppend(reason, sizeof reason, " символов, миниатюры в ней не записать:\n");
+        ShowRefusal(owner, reason, dir);
+        return 0;
+    }
     // a mask with a folder in it lists another folder's names, which the job would then
     // look for here
     if (HoldsPathBytes(mask, "\\/:")) {

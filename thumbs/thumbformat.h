@@ -11,8 +11,8 @@
 // is and the save reports what it reports.
 FIBITMAP *ThumbnailForFormat(FIBITMAP *image, FREE_IMAGE_FORMAT format);
 
-// 1 when a job with this mask, suffix and size may run; otherwise shows a warning box
-// owned by owner that names the refused text, and returns 0.
-int ThumbSettingsAccepted(HWND owner, const char *mask, const char *suffix, int size);
+// 1 when a job in this directory with this mask, suffix and size may run; otherwise
+// shows a warning box owned by owner that names the refused text, and returns 0.
+int ThumbSettingsAccepted(HWND owner, const char *dir, const char *mask, const char *suffix, int size);
 
 #endif

@@ -48,10 +48,11 @@ static void FillFields(HWND dialog)
     SetDlgItemTextA(dialog, IDC_SUFFIX_FIELD, thumbSuffix);
 }
 
-// "Run!": a size from 10 to 65536, with a mask and a suffix that keep the job inside its
-// folders and name a format it can write, takes the fields over, ends the dialog and
-// runs the batch to its end; anything else is refused with the dialog left as the user
-// had it, and the mask and suffix of a refused Run! are not taken over.
+// "Run!": a size from 10 to 65536, with a directory short enough for the job's files and
+// a mask and a suffix that keep the job inside its folders and name a format it can
+// write, takes the fields over, ends the dialog and runs the batch to its end; anything
+// else is refused with the dialog left as the user had it, and nothing of a refused Run!
+// but its size is taken over.
 static INT_PTR OnRun(HWND dialog)
 {
     char sizeText[PATH_CAP];
@@ -62,14 +63,16 @@ static INT_PTR OnRun(HWND dialog)
                     "Error", MB_OK | MB_ICONWARNING);
         return FALSE;
     }
+    char dirText[PATH_CAP];
     char maskText[PATH_CAP];
     char suffixText[PATH_CAP];
+    GetDlgItemTextA(dialog, IDC_JOB_DIR, dirText, sizeof dirText);
     GetDlgItemTextA(dialog, IDC_MASK_FIELD, maskText, sizeof maskText);
     GetDlgItemTextA(dialog, IDC_SUFFIX_FIELD, suffixText, sizeof suffixText);
-    if (!ThumbSettingsAccepted(dialog, maskText, suffixText, thumbSize))
+    if (!ThumbSettingsAccepted(dialog, dirText, maskText, suffixText, thumbSize))
         return FALSE;
     TextCopy(findMask, sizeof findMask, maskText);
-    GetDlgItemTextA(dialog, IDC_JOB_DIR, workDir, sizeof workDir);
+    TextCopy(workDir, sizeof workDir, dirText);
     TextCopy(thumbSuffix, sizeof thumbSuffix, suffixText);
     EndDialog(dialog, IDC_RUN);
     RunJob(MakeThumbnails);
@@ -82,8 +85,8 @@ static void OnOpen(HWND dialog)
 {
     RunDirChooser(dialog);
     SetDlgItemTextA(dialog, IDC_JOB_DIR, workDir);
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, "\\" THUMB_FOLDER "\\");
-    BuildWorkDirPath(outDirPath, sizeof outDirPath, "\\out_images\\");
+    BuildThumbDirPath();
+    BuildWorkDirPath(outDirPath, sizeof outDirPath, OUT_DIR_SUFFIX);
     SetDlgItemTextA(dialog, IDC_THUMB_DIR, thumbDirPath);
     SetDlgItemTextA(dialog, IDC_OUT_DIR, outDirPath);
 }

@@ -62,3 +62,9 @@ bool UndoFixEnabled()
     SendMessageA(mainWindow, WM_INITMENUPOPUP, (WPARAM)file, 0);
     return !(GetMenuState(file, IDM_UNDO_FIX, MF_BYCOMMAND) & MF_GRAYED);
 }
+
+void OpenFromMenu(BoxWatch &watch, int command, std::function<void(HWND)> steps)
+{
+    watch.Then(Steps(steps));
+    SendMessageA(mainWindow, WM_COMMAND, command, 0);
+}

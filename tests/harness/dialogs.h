@@ -17,6 +17,9 @@ bool DoubleClickEntry(HWND dialog, int listId, const std::string &entry);
 void SetField(HWND dialog, int id, const std::string &text);
 // Clicks a button and waits for what it does (the handler runs before this returns).
 void ClickNow(HWND dialog, int id);
+// Sends a menu command to the main window; the steps run inside the dialog it opens and
+// must close it.
+void OpenFromMenu(BoxWatch &watch, int command, std::function<void(HWND)> steps);
 // Presses a key in the control that has the focus (or the dialog), as the keyboard would.
 void PostKey(HWND dialog, UINT key);
 // "&File name FIX" from the menu, then FIX on workDir.

@@ -30,22 +30,20 @@ static std::string Convert(const std::string &text, UINT from, UINT to)
 std::string AnsiToUtf8(const std::string &ansi) { return Convert(ansi, 1251, CP_UTF8); }
 std::string Utf8ToAnsi(const std::string &utf8) { return Convert(utf8, CP_UTF8, 1251); }
 
-// The test programs live in tests/, the worker program one level up, in the build
-// directory: point the thumbnail job at it, so that every batch test decodes in workers.
-static void UseBuiltWorker()
+// The worker beside the test programs is the stand-in (tests/standin_worker.cpp): the
+// real worker unless the mode names a fault. Workers already running end, so that the
+// next job starts them in the mode asked for.
+void UseStandIn(const char *mode)
 {
-    const char *build = getenv("FOTOBATCH_BUILD_DIR");
-    if (build == NULL)
-        return;
-    std::string path = std::string("Z:") + build + "/fotobatch-worker.exe.so";
-    std::replace(path.begin(), path.end(), '/', '\\');
-    DecoderUseWorker(path.c_str(), DECODER_MEMORY_MB);
+    SetEnvironmentVariableA("FOTOBATCH_STANDIN", mode);
+    DecoderShutdown();
 }
 
 void StartProgram()
 {
-    ResetSharedState();
-    UseBuiltWorker();
+    SetStartUpState();
+    if (GetEnvironmentVariableA("FOTOBATCH_STANDIN", NULL, 0) > 0)
+        UseStandIn(NULL);
     if (mainWindow != NULL && IsWindow(mainWindow)) {
         EnableWindow(mainWindow, TRUE);
         return;

@@ -17,8 +17,11 @@ std::string Utf8ToAnsi(const std::string &utf8);
 // directory as "name/", a link by its target ("-> target").
 std::map<std::string, std::string> FolderSnapshot(const std::string &dir);
 
-// Creates the main window once per test program and resets the shared state.
+// Creates the main window once per test program and puts the shared state back to what
+// start-up makes it.
 void StartProgram();
+// The workers from now on: the real ones (NULL) or stand-ins failing as the mode says.
+void UseStandIn(const char *mode);
 // Dispatches whatever is waiting in this thread's queue.
 void PumpMessages();
 

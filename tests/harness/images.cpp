@@ -44,10 +44,11 @@ std::string TestImageBytes(FREE_IMAGE_FORMAT format, int width, int height)
     return bytes;
 }
 
-PixelSize ImageFileSize(const std::string &unixPath)
+PixelSize ImageFileSize(const std::string &unixPath, FREE_IMAGE_FORMAT format, unsigned *bpp)
 {
     PixelSize size;
-    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(unixPath.c_str(), 0);
+    if (format == FIF_UNKNOWN)
+        format = FreeImage_GetFileType(unixPath.c_str(), 0);
     if (format == FIF_UNKNOWN)
         return size;
     FIBITMAP *image = FreeImage_Load(format, unixPath.c_str(), 0);
@@ -55,6 +56,8 @@ PixelSize ImageFileSize(const std::string &unixPath)
         return size;
     size.width = (int)FreeImage_GetWidth(image);
     size.height = (int)FreeImage_GetHeight(image);
+    if (bpp != NULL)
+        *bpp = FreeImage_GetBPP(image);
     FreeImage_Unload(image);
     return size;
 }

@@ -17,8 +17,10 @@ struct PixelSize {
     int height = 0;
     bool operator==(const PixelSize &other) const { return width == other.width && height == other.height; }
 };
-// The pixel size of an image file, 0 x 0 when it does not load; and its format.
-PixelSize ImageFileSize(const std::string &unixPath);
+// The pixel size of an image file, 0 x 0 when it does not load; and its format. Given a
+// format, the file is read as that format (as its name says), and bpp gets its depth.
+PixelSize ImageFileSize(const std::string &unixPath, FREE_IMAGE_FORMAT format = FIF_UNKNOWN,
+                        unsigned *bpp = NULL);
 FREE_IMAGE_FORMAT ImageFileFormat(const std::string &unixPath);
 std::ostream &operator<<(std::ostream &out, const PixelSize &size);
 

@@ -1,5 +1,9 @@
-// The bounded copy helpers and the date stamp: buffers filled exactly, and one byte over.
+// The base floor's own helpers: the bounded copies (buffers filled exactly, and one byte
+// over), the numbers in text, and the check that a listed name is the plain name of its
+// entry.
 #include "gtest_win.h"
+#include "fixture.h"
+#include "base/base.h"
 #include "base/state.h"
 
 #include <limits.h>
@@ -65,38 +69,35 @@ TEST(TextAppend, NumbersInDecimal)
     EXPECT_STREQ("123", tiny);
 }
 
-TEST(DateStamp, NumbersWithoutLeadingZeros)
+// Digits read up to the first other character or the length, saturating at the ceiling.
+TEST(TextDigitsValue, StopsAtTheFirstNonDigitAndSaturates)
 {
-    struct { WORD year, month, day, hour, minute, second; const char *expected; } cases[] = {
-        {2027, 1, 5, 9, 3, 7, "2027-1-5 9:3:7"},
-        {2026, 12, 31, 23, 59, 59, "2026-12-31 23:59:59"},
-        {2026, 1, 1, 0, 0, 0, "2026-1-1 0:0:0"},
+    struct Case { const char *text; size_t length; unsigned long long ceiling, value; size_t digits; };
+    const Case cases[] = {
+        {"150", 3, 0xFFFFFFFF, 150, 3},        {"150 x", 5, 0xFFFFFFFF, 150, 3},
+        {"15000", 2, 0xFFFFFFFF, 15, 2},       {"x1", 2, 0xFFFFFFFF, 0, 0},
+        {"4294967295", 10, 0xFFFFFFFF, 4294967295ull, 10},
+        {"4294967296", 10, 0xFFFFFFFF, 0xFFFFFFFF, 10},
+        {"99999999999999999999999", 23, 0xFFFFFFFF, 0xFFFFFFFF, 23},
+        {"86401", 5, 86400, 86400, 5},         {"", 0, 10, 0, 0},
     };
-    for (const auto &c : cases) {
-        SYSTEMTIME moment = {};
-        moment.wYear = c.year;
-        moment.wMonth = c.month;
-        moment.wDay = c.day;
-        moment.wHour = c.hour;
-        moment.wMinute = c.minute;
-        moment.wSecond = c.second;
-        char text[PATH_CAP];
-        FormatDateStamp(&moment, text, sizeof text);
-        EXPECT_STREQ(c.expected, text);
+    for (const Case &c : cases) {
+        unsigned long long value = 1;
+        EXPECT_EQ(c.digits, TextDigitsValue(c.text, c.length, c.ceiling, &value)) << c.text;
+        EXPECT_EQ(c.value, value) << c.text;
     }
 }
 
-TEST(DateStamp, BuiltFromTheClockAtStartUp)
+TEST(PlainEntryName, RefusesWhatWin32ReadsAsSomethingElse)
 {
-    // the clock may tick between the two readings; it cannot tick twice in a row
-    for (int attempt = 0; attempt < 3; attempt++) {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        BuildDateStamp();
-        char expected[PATH_CAP];
-        FormatDateStamp(&now, expected, sizeof expected);
-        if (strcmp(expected, dateStamp) == 0)
-            return;
-    }
-    ADD_FAILURE() << "dateStamp " << dateStamp << " is not the local time";
+    const char *plain[] = {"foto.jpg", "Фото Отпуск (1).JPG", ".hidden", "a..b", "com10.txt",
+                           "com0", "console.txt", "auxiliary", "nul_", "lpt", "x.con"};
+    const char *refused[] = {"", ".", "..", "..\\x", "a/b", "c:x", "x:", "a*", "a?", "a\"b", "a<b",
+                             "a>b", "a|b", "tab\tname", "dot.", "blank ", "CON", "con.txt",
+                             "CON .txt", "Aux.JPG", "nul", "COM1", "com9.tar.gz", "LPT1.TXT",
+                             "conin$", "CONOUT$.log"};
+    for (const char *name : plain)
+        EXPECT_TRUE(IsPlainEntryName(name)) << AnsiToUtf8(name);
+    for (const char *name : refused)
+        EXPECT_FALSE(IsPlainEntryName(name)) << AnsiToUtf8(name);
 }
