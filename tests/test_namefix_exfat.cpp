@@ -13,83 +13,48 @@
 #include "res/resource.h"
 
 #include <algorithm>
-#include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 // A 64 MB exFAT image in a test folder, on a loop device, mounted through FUSE at mnt/.
 struct ExfatDisk {
     TestFolder folder;
-    std::string mount, loop, winPath, missing;
-    bool mounted = false;
+    std::string mount = folder.Path("mnt"), image = folder.Path("disk.img"), loop, winPath, missing;
     ExfatDisk()
     {
-        std::string image = folder.Path("disk.img");
-        mount = folder.Path("mnt");
         mkdir(mount.c_str(), 0755);
-        int fd = open(image.c_str(), O_WRONLY | O_CREAT, 0644);
-        bool made = fd >= 0 && ftruncate(fd, 64 << 20) == 0;
-        if (fd >= 0)
-            close(fd);
-        if (access("/dev/fuse", R_OK | W_OK) != 0) {
+        if (access("/dev/fuse", R_OK | W_OK) != 0)
             missing = "this machine has no FUSE (/dev/fuse)";
-        } else if (!made || !Run("mkfs.exfat " + image)) {
+        else if (system(("truncate -s 64M " + image + " && mkfs.exfat " + image + " >/dev/null").c_str()) != 0)
             missing = "mkfs.exfat (exfatprogs) is missing or failed";
-        } else if ((loop = Output("losetup -f --show " + image)).empty()) {
+        else if ((loop = LoopDevice()).empty())
             missing = "this machine has no free loop device";
-        } else if (!(mounted = Run("mount.exfat-fuse " + loop + " " + mount))) {
+        else if (system(("mount.exfat-fuse " + loop + " " + mount + " >/dev/null 2>&1").c_str()) != 0)
             missing = "mount.exfat-fuse (exfat-fuse) is missing or failed";
-        }
         WCHAR *dosWide = wine_get_dos_file_name(mount.c_str());
-        char dosPath[MAX_PATH] = "";
-        WideCharToMultiByte(CP_ACP, 0, dosWide, -1, dosPath, sizeof dosPath, NULL, NULL);
+        winPath.resize(MAX_PATH);
+        winPath.resize(WideCharToMultiByte(CP_ACP, 0, dosWide, -1, &winPath[0], MAX_PATH, NULL, NULL) - 1);
         HeapFree(GetProcessHeap(), 0, dosWide);
-        winPath = dosPath;
     }
     ~ExfatDisk()
     {
         SetCurrentDirectoryA("C:\\");
-        if (mounted)
-            Run("umount " + mount);
         if (!loop.empty())
-            Run("losetup -d " + loop);
+            system(("umount " + mount + " 2>/dev/null; losetup -d " + loop).c_str());
     }
-    static bool Run(const std::string &command) { return system((command + " >/dev/null 2>&1").c_str()) == 0; }
-    static std::string Output(const std::string &command)
+    std::string LoopDevice()
     {
         char line[256] = "";
-        FILE *pipe = popen((command + " 2>/dev/null").c_str(), "r");
-        if (pipe == NULL)
-            return "";
-        if (fgets(line, sizeof line, pipe) == NULL)
+        FILE *pipe = popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
+        if (pipe != NULL && fgets(line, sizeof line, pipe) == NULL)
             line[0] = '\0';
-        pclose(pipe);
-        std::string text = line;
-        if (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        return text;
+        if (pipe != NULL)
+            pclose(pipe);
+        return std::string(line, strcspn(line, "\n"));
     }
 };
-
-// Every kind of changed name that can stand side by side on a case-insensitive disk.
-static void MakeMixedNames(const std::string &root)
-{
-    const char *const files[][2] = {
-        {u8"Фото Отпуск (1).JPG", "cyrillic, blanks, brackets"}, {u8"Юля-Ёлка.txt", "hyphen"},
-        {"IMG_0001.JPG", "case only"},  {"DSC-0002.jpg", "hyphen"},
-        {"foto.jpg", "there first"},    {u8"Фото.jpg", "takes a counter"},
-        {"data.txt", "already fixed"},  {"ALBUM/Inside.JPG", "not entered"},
-        {u8"Новая папка/Фото.JPG", "not entered"}};
-    mkdir((root + "/ALBUM").c_str(), 0755);
-    mkdir((root + u8"/Новая папка").c_str(), 0755);
-    for (const auto &file : files) {
-        FILE *out = fopen((root + "/" + file[0]).c_str(), "wb");
-        ASSERT_NE(nullptr, out) << file[0];
-        fputs(file[1], out);
-        fclose(out);
-    }
-}
 
 class Exfat : public testing::Test {
 protected:
@@ -114,8 +79,8 @@ protected:
 TEST_F(Exfat, FixGivesTheNamesItGivesOnExt4AndUndoBringsThemBack)
 {
     TestFolder ext4;
-    MakeMixedNames(ext4.unixPath);
-    MakeMixedNames(disk.mount);
+    MakeNamesFixChanges(ext4, "");
+    MakeNamesFixChanges(disk.folder, "mnt/");
     std::map<std::string, std::string> before = FolderSnapshot(disk.mount);
     int counter = renameCounter;
 
@@ -128,10 +93,8 @@ TEST_F(Exfat, FixGivesTheNamesItGivesOnExt4AndUndoBringsThemBack)
                                         "foto_otpusk__1_.jpg", "img_0001.jpg", "novaj_papka", "ulj_elka.txt"}),
               ext4.List());
 
-    BoxWatch watch;
-    SendMessageA(mainWindow, WM_COMMAND, IDM_UNDO_FIX, 0);
-    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    EXPECT_NE(std::string::npos, watch.seen[0].text.find("Восстановлено имён: 7")) << AnsiToUtf8(watch.seen[0].text);
+    std::string undone = UndoFixThroughMenu();
+    EXPECT_NE(std::string::npos, undone.find("Восстановлено имён: 7")) << AnsiToUtf8(undone);
     EXPECT_EQ(before, FolderSnapshot(disk.mount));
 }
 

@@ -56,6 +56,15 @@ void FixThroughMenu(BoxWatch &watch)
     SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
 }
 
+std::string UndoFixThroughMenu()
+{
+    BoxWatch watch;
+    SendMessageA(mainWindow, WM_COMMAND, IDM_UNDO_FIX, 0);
+    EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    bool one = watch.seen.size() == 1 && watch.seen[0].caption == "Undo last FIX";
+    return one ? watch.seen[0].text : "";
+}
+
 bool UndoFixEnabled()
 {
     HMENU file = GetSubMenu(GetMenu(mainWindow), 0);

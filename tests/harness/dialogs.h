@@ -24,6 +24,8 @@ void OpenFromMenu(BoxWatch &watch, int command, std::function<void(HWND)> steps)
 void PostKey(HWND dialog, UINT key);
 // "&File name FIX" from the menu, then FIX on workDir.
 void FixThroughMenu(BoxWatch &watch);
+// "&Undo last FIX" from the menu: the text of the one box it shows, "" if it showed other.
+std::string UndoFixThroughMenu();
 // Whether "&Undo last FIX" may be chosen when the File menu opens.
 bool UndoFixEnabled();
 

@@ -152,6 +152,20 @@ std::vector<std::string> TestFolder::SearchOrder(const std::string &mask) const
     return names;
 }
 
+void MakeNamesFixChanges(const TestFolder &folder, const std::string &subdir)
+{
+    const char *const files[][2] = {
+        {u8"Фото Отпуск (1).JPG", "cyrillic, blanks, brackets"}, {u8"Юля-Ёлка.txt", "hyphen"},
+        {"IMG_0001.JPG", "case only"},  {"DSC-0002.jpg", "hyphen"},
+        {"foto.jpg", "there first"},    {u8"Фото.jpg", "takes a counter"},
+        {"data.txt", "already fixed"},  {"ALBUM/Inside.JPG", "not entered"},
+        {u8"Новая папка/Фото.JPG", "not entered"}};
+    folder.MakeDir(subdir + "ALBUM");
+    folder.MakeDir(subdir + u8"Новая папка");
+    for (const auto &file : files)
+        folder.WriteFile(subdir + file[0], file[1]);
+}
+
 // Adds the entries below dir to a snapshot, their keys starting with prefix.
 static void AddToSnapshot(const std::string &dir, const std::string &prefix, std::map<std::string, std::string> &into)
 {

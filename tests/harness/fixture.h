@@ -44,4 +44,10 @@ public:
     std::vector<std::string> SearchOrder(const std::string &mask) const;
 };
 
+// Every kind of name that FIX changes and that can stand side by side on a disk that
+// ignores letter case, in subdir ("" or ending with '/') of the folder: Cyrillic, blanks,
+// brackets, hyphens, capitals, a change of case alone, a name taken so that a counter
+// follows, a subdirectory, and one name already fixed. FIX gives back 7 of them.
+void MakeNamesFixChanges(const TestFolder &folder, const std::string &subdir);
+
 #endif
