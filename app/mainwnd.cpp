@@ -90,6 +90,9 @@ static LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case IDM_NAME_FIX:
         RunDialog(window, IDD_NAME_FIX, NameFixProc);
         return 0;
+    case IDM_UNDO_FIX:
+        UndoFixCommand();
+        return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -102,6 +105,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnCommand(window, message, wParam, lParam);
     case WM_PAINT:
         return PaintWorkDir(window);
+    case WM_INITMENUPOPUP:
+        ShowUndoFixState((HMENU)wParam);
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
