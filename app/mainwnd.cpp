@@ -95,6 +95,9 @@ static LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case IDM_NAME_FIX:
         RunDialog(window, IDD_NAME_FIX, NameFixProc);
         return 0;
+    case IDM_UNDO_FIX:
+        UndoFixCommand();
+        return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -107,6 +110,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnCommand(window, message, wParam, lParam);
     case WM_PAINT:
         return PaintWorkDir(window);
+    case WM_INITMENUPOPUP:
+        ShowUndoFixState((HMENU)wParam);
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -115,8 +121,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 // Everything start-up does before the message loop: the settings' defaults and the run's
-// date stamp, the strings, the window class, FreeImage's message hook, the decoding workers (started in the background,
-// so that they are ready by the first Run!) and the main window. 0 when there is no window.
+// date stamp, the strings, the window class, FreeImage's message hook, the decoding
+// workers (started in the background, so that they are ready by the first Run!) and the
+// main window. 0 when there is no window.
 int StartMainWindow(HINSTANCE instance, int showCommand)
 {
     SetStartUpState();

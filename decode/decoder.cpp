@@ -54,7 +54,6 @@ struct PoolWorker {
     int alive;         // it may be sent requests; cleared when it ends or must be ended
     int overdue;       // it did not answer in time
     int broken;        // it sent what no worker sends, or refused to decode
-    int answered;      // requests it answered in full: it is a working worker
     DWORD currentId;   // the request it has begun, 0 between requests
     DWORD clockStart;  // when the wait for its oldest request began
     int outstanding;
@@ -75,6 +74,7 @@ static PoolEntry entries[POOL_ENTRIES_MAX];   // under poolLock
 static int entryCount;      // under poolLock; entries[0] is the next one the job takes
 static DWORD aheadBytes;    // under poolLock: the results held, decoded ahead
 static int jobSize;         // under poolLock: the running job's thumbnail size
+static int programWorks;    // under poolLock: a worker has answered a request since the workers started
 
 // Set once, before any other thread of the pool exists.
 static int workerCount;
@@ -274,7 +274,7 @@ static void StoreFrame(int slot, const WorkerFrameHead *head, BYTE *payload)
         worker->alive = 0;
     } else if (head->kind == WORKER_FRAME_RESULT) {
         worker->currentId = 0;
-        worker->answered++;
+        programWorks = 1;
         worker->outstanding--;
         memmove(&worker->held[0], &worker->held[1], worker->outstanding * sizeof worker->held[0]);
         worker->clockStart = GetTickCount();  // the next request's wait begins now
@@ -566,9 +566,10 @@ static void EnforceWatchdog(void)
 // load-failure box): a crash there is the image's. A worker that did not answer in time
 // without beginning anything also costs the requests it held, which waited that long
 // already. Every other request goes back to the queue. Whether the slot gets a new
-// worker: after a crash on an image, yes; after any other failure only a worker that had
-// answered before, and only a few times in a job, so that a worker program that never
-// works ends in the job decoding itself, not in a loop. Under poolLock.
+// worker: after a crash on an image, yes, and after a stall on one once the worker
+// program has been seen to work (either costs an image, so this cannot loop); after any
+// other failure only a program seen to work, a few times in a job. A worker program that
+// never answers therefore ends in the job decoding itself, not in a loop. Under poolLock.
 static int SettleDeadWorker(int slot)
 {
     PoolWorker *worker = &workers[slot];
@@ -581,9 +582,9 @@ static int SettleDeadWorker(int slot)
         entry->state = charged ? ENTRY_FAILED : ENTRY_WAITING;
         entry->worker = -1;
     }
-    if (begun && !worker->overdue && !worker->broken)
+    if (begun && !worker->broken && (!worker->overdue || programWorks))
         return 1;
-    if (worker->answered == 0 || replacements >= POOL_REPLACEMENTS_MAX)
+    if (!programWorks || replacements >= POOL_REPLACEMENTS_MAX)
         return 0;
     replacements++;
     return 1;
@@ -826,6 +827,9 @@ void DecoderShutdown(void)
     AwaitStarter();
     for (int slot = 0; slot < workerCount; slot++)
         StopWorker(slot, 0);
+    EnterCriticalSection(&poolLock);
+    programWorks = 0;
+    LeaveCriticalSection(&poolLock);
 }
 
 int DecoderEntryUnchanged(const DecodedEntry *entry)

@@ -29,9 +29,9 @@ static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS *exception)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Answers one request: BEGIN, the library's reports as they come, then RESULT.
-static int AnswerRequest(const WorkerRequest *request)
+int AnswerRequest(HANDLE answers, const WorkerRequest *request)
 {
+    answerPipe = answers;
     if (!SendWorkerFrame(answerPipe, WORKER_FRAME_BEGIN, request->id, NULL, 0, NULL, 0))
         return 0;
     DecodeOutcome outcome;
@@ -84,16 +84,8 @@ static int LimitMemory(unsigned long long bytes)
 #endif
 }
 
-int RunDecodingWorker(unsigned long long megabytes)
+void PrepareWorkerProcess(void)
 {
-    HANDLE requests = GetStdHandle(STD_INPUT_HANDLE);
-    answerPipe = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (!LimitMemory(megabytes * 1024 * 1024)) {
-        // unguarded, an image could take the whole machine's memory: the job decodes itself
-        static const char reason[] = "the memory ceiling could not be set";
-        SendWorkerFrame(answerPipe, WORKER_FRAME_REFUSED, 0, NULL, 0, reason, sizeof reason - 1);
-        return 5;
-    }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(EndOnCrash);
 #ifdef __WINE__
@@ -106,10 +98,23 @@ int RunDecodingWorker(unsigned long long megabytes)
     mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
 #endif
     RouteImageLibraryMessages(NULL);
+}
+
+int RunDecodingWorker(unsigned long long megabytes)
+{
+    HANDLE requests = GetStdHandle(STD_INPUT_HANDLE);
+    answerPipe = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!LimitMemory(megabytes * 1024 * 1024)) {
+        // unguarded, an image could take the whole machine's memory: the job decodes itself
+        static const char reason[] = "the memory ceiling could not be set";
+        SendWorkerFrame(answerPipe, WORKER_FRAME_REFUSED, 0, NULL, 0, reason, sizeof reason - 1);
+        return 5;
+    }
+    PrepareWorkerProcess();
     WorkerRequest request;
     // the job closes its end of the pipe when it has no more work
     while (ReceiveWorkerRequest(requests, &request)) {
-        if (!AnswerRequest(&request))
+        if (!AnswerRequest(answerPipe, &request))
             break;
     }
     return 0;

@@ -4,8 +4,10 @@
 
 #include <string.h>
 #ifdef __WINE__
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -48,6 +50,31 @@ static int DiskName(const char *name, char *diskName, size_t cap)
                                NULL) > 0;
 }
 
+// Where the disk refuses RENAME_NOREPLACE (exFAT through FUSE, CIFS shares answer EINVAL),
+// the new name is claimed first with a create that fails on any entry of that name (an
+// empty file, or an empty directory for a directory, which a plain rename may replace),
+// and the entry renamed over its own claim. The claim is removed when that rename fails.
+static int RenameOverClaim(const char *oldDiskName, const char *newDiskName)
+{
+    struct stat info;
+    if (fstatat(renameFolder, oldDiskName, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return 0;
+    int isFolder = S_ISDIR(info.st_mode);
+    if (isFolder) {
+        if (mkdirat(renameFolder, newDiskName, 0700) != 0)
+            return 0;
+    } else {
+        int claim = openat(renameFolder, newDiskName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (claim < 0)
+            return 0;
+        close(claim);
+    }
+    if (renameat(renameFolder, oldDiskName, renameFolder, newDiskName) == 0)
+        return 1;
+    unlinkat(renameFolder, newDiskName, isFolder ? AT_REMOVEDIR : 0);
+    return 0;
+}
+
 // Renames an entry of the working directory; nonzero on success. The Unix rename takes
 // the entry itself (a link, not what it points to), changes letter case alone where Win32
 // would see no change, and never replaces an entry that bears the new name, however
@@ -60,7 +87,18 @@ int RenameEntry(const char *oldName, const char *newName)
         !DiskName(oldName, oldDiskName, sizeof oldDiskName) ||
         !DiskName(newName, newDiskName, sizeof newDiskName))
         return 0;
-    return renameat2(renameFolder, oldDiskName, renameFolder, newDiskName, RENAME_NOREPLACE) == 0;
+    if (renameat2(renameFolder, oldDiskName, renameFolder, newDiskName, RENAME_NOREPLACE) == 0)
+        return 1;
+    return errno == EINVAL && RenameOverClaim(oldDiskName, newDiskName);
+}
+
+// Whether the working directory holds an entry of that name, a link not followed.
+int EntryExists(const char *name)
+{
+    char diskName[PATH_CAP * 3];
+    struct stat info;
+    return IsPlainEntryName(name) && DiskName(name, diskName, sizeof diskName) &&
+           fstatat(renameFolder, diskName, &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 #else
 // Windows names the entries itself; nothing to open.
@@ -80,5 +118,11 @@ int RenameEntry(const char *oldName, const char *newName)
     if (!IsPlainEntryName(oldName) || !IsPlainEntryName(newName))
         return 0;
     return MoveFileA(oldName, newName);
+}
+
+// Whether the current directory holds an entry of that name.
+int EntryExists(const char *name)
+{
+    return IsPlainEntryName(name) && GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
 }
 #endif

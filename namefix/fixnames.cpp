@@ -51,36 +51,117 @@ int MakeFixedName(const char *name, char *fixed, size_t cap)
     return 1;
 }
 
+// The entries of this walk that kept their old names, and whether its journal failed.
+static NameList failedNames;
+static int journalFailed = 0;
+
+// Whether two names differ in the letters A to Z alone, and are not the same.
+static int IsCaseOnlyChange(const char *oldName, const char *newName)
+{
+    char oldSmall[PATH_CAP];
+    char newSmall[PATH_CAP];
+    if (strcmp(oldName, newName) == 0 || !TextCopy(oldSmall, sizeof oldSmall, oldName) ||
+        !TextCopy(newSmall, sizeof newSmall, newName))
+        return 0;
+    LowerCaseAscii(oldSmall);
+    LowerCaseAscii(newSmall);
+    return strcmp(oldSmall, newSmall) == 0;
+}
+
+// One rename, noted in the journal before it is tried; 0 when it did not happen. When the
+// journal cannot take the note, nothing is renamed and the walk stops.
+static int JournaledRename(const char *oldName, const char *newName)
+{
+    if (!JournalRename(oldName, newName)) {
+        journalFailed = 1;
+        return 0;
+    }
+    if (RenameEntry(oldName, newName))
+        return 1;
+    JournalFailedRename();
+    return 0;
+}
+
+// A temporary name of this program that no entry bears; 0 when none was found.
+static int FreeTemporaryName(char *name, size_t cap)
+{
+    static int tempNumber = 0;
+    for (int tries = 0; tries < 100; tries++) {
+        TextCopy(name, cap, TEMP_NAME_PREFIX);
+        TextAppendUnsigned(name, cap, GetCurrentProcessId());
+        TextAppend(name, cap, "-");
+        TextAppendInt(name, cap, tempNumber++);
+        if (!EntryExists(name))
+            return 1;
+    }
+    return 0;
+}
+
+// Renames an entry as a walk does. A change of letter case alone goes through a free
+// temporary name: a case-insensitive disk finds the entry itself under its new name and
+// refuses the rename (or, where the rename does not replace, does nothing), and the entry
+// would end up with a counter after its extension. Where the new name is another entry
+// (a case-sensitive disk), the second step fails and the entry goes back.
+static int MoveEntry(const char *oldName, const char *newName)
+{
+    if (!IsPlainEntryName(oldName) || !IsPlainEntryName(newName))
+        return 0;
+    if (!IsCaseOnlyChange(oldName, newName))
+        return JournaledRename(oldName, newName);
+    char tempName[PATH_CAP];
+    if (!FreeTemporaryName(tempName, sizeof tempName) || !JournaledRename(oldName, tempName))
+        return 0;
+    if (JournaledRename(tempName, newName))
+        return 1;
+    // back under its old name: the journal's note of the first step then names no entry
+    RenameEntry(tempName, oldName);
+    return 0;
+}
+
 // The collision path: one more try with the run-wide counter after the whole name.
 // A name that would not fit with the counter keeps its old name, like any failed retry.
-static void RenameWithCounter(const char *name)
+static int RenameWithCounter(const char *name)
 {
     counterText[0] = '\0';
     TextAppendInt(counterText, sizeof counterText, renameCounter);
     if (TextAppend(fixedName, sizeof fixedName, counterText) &&
-        RenameEntry(name, fixedName))
+        MoveEntry(name, fixedName)) {
         renameCounter += 2;
-    else
-        renameCounter += 1;
+        return 1;
+    }
+    renameCounter += 1;
+    return 0;
 }
 
-// Gives the named entry its fixed name, in the folder the walk opened for renaming.
+// Gives the named entry its fixed name, in the folder the walk opened for renaming. An
+// entry that keeps its old name is counted for the box at the end.
 int FixFileName(const char *name)
 {
     ShowStatus(name);
     MakeFixedName(name, fixedName, sizeof fixedName);
     if (strcmp(fixedName, name) == 0)
         return 1;
-    if (!RenameEntry(name, fixedName))
-        RenameWithCounter(name);
+    if (!MoveEntry(name, fixedName) && !journalFailed && !RenameWithCounter(name))
+        AddToNameList(&failedNames, name);
     return 1;
 }
 
+// The box for a walk stopped because its journal could not be written.
+static void ShowJournalFailure(void)
+{
+    char path[PATH_CAP];
+    if (!FixJournalPath(path, sizeof path, 0))
+        path[0] = '\0';
+    ShowNamedError(NULL, "FIX остановлен: не удаётся записать журнал, переименованное до этого "
+                         "отменяет Undo last FIX:\n", path, MB_ICONINFORMATION);
+}
+
 // The name-fix job: fixes every entry of workDir, files and subdirectories alike,
-// without entering the subdirectories.
+// without entering the subdirectories. A drive's root and the system's folders are
+// refused; every rename is journaled first, so that the walk can be undone.
 int FixFileNames(void)
 {
-    if (!EnterWorkDir())
+    if (!EnterWorkDir() || RefuseSystemFolder())
         return 1;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstEntry("*.*", &found);
@@ -88,12 +169,19 @@ int FixFileNames(void)
         MessageBoxA(NULL, "нету файлов", "нету файлов", MB_OK | MB_ICONINFORMATION);
         return 1;
     }
+    ClearNameList(&failedNames);
+    journalFailed = 0;
+    BeginFixJournal();
     // a folder that cannot be opened for renaming fails every rename, as a locked one would
     OpenRenameFolder();
     do {
         FixFileName(found.cFileName);
-    } while (FindNextEntry(search, &found));
+    } while (!journalFailed && FindNextEntry(search, &found));
     CloseRenameFolder();
     FindClose(search);
+    EndFixJournal();
+    if (journalFailed)
+        ShowJournalFailure();
+    ShowRenameFailures(&failedNames);
     return 1;
 }

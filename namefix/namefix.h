@@ -1,8 +1,10 @@
-// Name fixing: the name-fix dialog and the transliterating rename walk.
+// Name fixing: the name-fix dialog, the transliterating rename walk, its journal and the
+// undo of the last walk.
 #ifndef FOTOBATCH_NAMEFIX_H
 #define FOTOBATCH_NAMEFIX_H
 
 #include <windows.h>
+#include "../base/state.h"
 
 extern int renameCounter;
 extern const char translitSource[77];
@@ -12,8 +14,43 @@ INT_PTR CALLBACK NameFixProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 int FixFileNames(void);
 int FixFileName(const char *name);
 int MakeFixedName(const char *name, char *fixed, size_t cap);
+int RefuseSystemFolder(void);
+
+// Renaming inside the current directory, never over another entry.
 int OpenRenameFolder(void);
 void CloseRenameFolder(void);
 int RenameEntry(const char *oldName, const char *newName);
+int EntryExists(const char *name);
+// A change of letter case alone passes through a temporary name that starts so.
+#define TEMP_NAME_PREFIX "~fotobatch-"
+
+// The journal of the last walk, in the user's application-data folder.
+#define JOURNAL_FOLDER "Fotobatch"
+#define JOURNAL_FILE "fix-journal.txt"
+#define JOURNAL_HEADER "Fotobatch FIX"
+int FixJournalPath(char *path, size_t cap, int makeFolder);
+void BeginFixJournal(void);
+int JournalRename(const char *oldName, const char *newName);
+void JournalFailedRename(void);
+void EndFixJournal(void);
+int HasFixToUndo(void);
+
+// "&Undo last FIX".
+#define UNDO_CAPTION "Undo last FIX"
+int UndoLastFix(void);
+void UndoFixCommand(void);
+void ShowUndoFixState(HMENU menu);
+
+// The names a walk or an undo left as they were: how many, and the first few.
+#define REPORT_NAMES 5
+#define REPORT_TEXT_CAP (PATH_CAP * (REPORT_NAMES + 3))
+struct NameList {
+    int count;
+    char text[(PATH_CAP + 1) * REPORT_NAMES];
+};
+void ClearNameList(NameList *list);
+void AddToNameList(NameList *list, const char *name);
+void AppendNameList(char *text, size_t cap, const NameList *list);
+void ShowRenameFailures(const NameList *failed);
 
 #endif

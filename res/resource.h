@@ -20,6 +20,7 @@
 #define IDM_SELECT_DIR 32771
 #define IDM_THUMBNAILS 32772
 #define IDM_NAME_FIX 32773
+#define IDM_UNDO_FIX 32774
 
 // Dialog templates
 #define IDD_ABOUT 103

@@ -1,6 +1,8 @@
 // The worker the test programs find beside them, in place of the real one. Without
 // FOTOBATCH_STANDIN in its environment it is the real worker (the same function the real
-// program runs); otherwise it fails as the variable says, on every request:
+// program runs); otherwise it fails as the variable says, on every request, or, given as
+// "mode:marker", only on those whose path holds the marker, answering the others as the
+// real worker does:
 //   exit       ends at once, before reading anything
 //   silent     reads requests and never answers
 //   stall      answers BEGIN, then never anything more
@@ -17,13 +19,19 @@
 #include "decode/workerproto.h"
 #include "base/base.h"
 
-// Answers each request with BEGIN and then what the mode sends; then waits to be ended.
-static int FailEveryRequest(const char *mode)
+// Answers each request with BEGIN and then what the mode sends, then waits to be ended;
+// with a marker, a request whose path lacks it is answered as the real worker does.
+static int FailRequests(const char *mode, const char *marker)
 {
     HANDLE requests = GetStdHandle(STD_INPUT_HANDLE);
     HANDLE answers = GetStdHandle(STD_OUTPUT_HANDLE);
+    PrepareWorkerProcess();
     WorkerRequest request;
     while (ReceiveWorkerRequest(requests, &request)) {
+        if (marker != NULL && strstr(request.path, marker) == NULL) {
+            AnswerRequest(answers, &request);
+            continue;
+        }
         if (strcmp(mode, "silent") == 0)
             continue;
         SendWorkerFrame(answers, WORKER_FRAME_BEGIN, request.id, NULL, 0, NULL, 0);
@@ -42,15 +50,18 @@ static int FailEveryRequest(const char *mode)
 
 int main(void)
 {
-    char mode[32] = "";
+    char mode[64] = "";
     GetEnvironmentVariableA("FOTOBATCH_STANDIN", mode, sizeof mode);
+    char *marker = strchr(mode, ':');
+    if (marker != NULL)
+        *marker++ = '\0';
     if (strcmp(mode, "exit") == 0)
         return 0;
     if (strcmp(mode, "noceiling") == 0) {
         struct rlimit lower = {(rlim_t)(DECODER_MEMORY_MB - 1) << 20, (rlim_t)(DECODER_MEMORY_MB - 1) << 20};
         setrlimit(RLIMIT_DATA, &lower);
     } else if (mode[0] != '\0') {
-        return FailEveryRequest(mode);
+        return FailRequests(mode, marker);
     }
     return RunDecodingWorker(DECODER_MEMORY_MB);
 }

@@ -79,8 +79,10 @@ enum EntryKind { FILE_ENTRY, DIR_ENTRY, LINK_ENTRY };
 // One entry of the working folder: a file with its bytes, a directory with one file of
 // those bytes (empty when there are none), or a link to its target. `fixed` is the name
 // it must bear after the walk (# stands for the run-wide counter), NULL for unchanged.
+// `leftAlone` counts the entries whose names needed fixing but could not be renamed: the
+// box at the end of the walk names them.
 struct Entry { EntryKind kind; const char *name; const char *payload; const char *fixed; };
-struct HostileCase { const char *what; std::vector<Entry> entries; };
+struct HostileCase { const char *what; std::vector<Entry> entries; int leftAlone; };
 
 // A root with the working folder and, beside it, what its names could reach outside it.
 struct HostileRoot {
@@ -144,23 +146,23 @@ TEST(HostileFolder, EveryEntryRenamedOnlyAsItselfAndNeverOverAnother)
     const HostileCase cases[] = {
         {"links are renamed as themselves", {
             {LINK_ENTRY, u8"Ссылка.txt", u8"../Цель.txt", "ss_lka.txt"},
-            {LINK_ENTRY, u8"Папка-ссылка", u8"../Дом", "papka_ss_lka"}}},
+            {LINK_ENTRY, u8"Папка-ссылка", u8"../Дом", "papka_ss_lka"}}, 0},
         {"backslashes, also full-width ones the code page turns into \\ and .", {
             {FILE_ENTRY, u8"..\\Фото.txt", "a", NULL},
             {FILE_ENTRY, u8"\uff0e\uff0e\uff3cФото.txt", "b", NULL},
             {FILE_ENTRY, u8"Дом\\Вещи.txt", "c", NULL},
-            {FILE_ENTRY, u8"Фото.JPG", "plain", "foto.jpg"}}},
+            {FILE_ENTRY, u8"Фото.JPG", "plain", "foto.jpg"}}, 3},
         {"drive prefixes", {
             {FILE_ENTRY, u8"c:Фото.txt", "a", NULL},
             {FILE_ENTRY, u8"Z:..\\Фото.txt", "b", NULL},
-            {DIR_ENTRY, u8"C:", "c", NULL}}},
+            {DIR_ENTRY, u8"C:", "c", NULL}}, 3},
         {"a trailing dot or blank beside the rightly named sibling", {
             {FILE_ENTRY, "Pic.JPG.", "dot", NULL},
             {FILE_ENTRY, "Pic.JPG", "right", "pic.jpg"},
             {FILE_ENTRY, "Pic2.JPG ", "blank", NULL},
             {FILE_ENTRY, "Pic2.JPG", "right too", "pic2.jpg"},
             {DIR_ENTRY, u8"Папка.", "dot", NULL},
-            {DIR_ENTRY, u8"Папка", "right", "papka"}}},
+            {DIR_ENTRY, u8"Папка", "right", "papka"}}, 3},
         {"device names, also one that the fix would make", {
             {FILE_ENTRY, "COM1.TXT", "a", NULL},
             {FILE_ENTRY, "AUX.JPG", "b", NULL},
@@ -168,29 +170,29 @@ TEST(HostileFolder, EveryEntryRenamedOnlyAsItselfAndNeverOverAnother)
             {FILE_ENTRY, "CON .txt", "d", NULL},
             {DIR_ENTRY, "Lpt9", "e", NULL},
             {FILE_ENTRY, u8"СОМ1.TXT", "Cyrillic letters", "som1.txt"},
-            {FILE_ENTRY, u8"АUX.JPG", "Cyrillic A", NULL}}},
+            {FILE_ENTRY, u8"АUX.JPG", "Cyrillic A", NULL}}, 6},
         {"best-fit names with no namesake", {
             {FILE_ENTRY, u8"Café.JPG", "accent", NULL},
-            {FILE_ENTRY, u8"Pic\uff0eJPG", "full-width dot", NULL}}},
+            {FILE_ENTRY, u8"Pic\uff0eJPG", "full-width dot", NULL}}, 2},
         {"a best-fit name beside its namesake", {
             {FILE_ENTRY, u8"Café.JPG", "accent", NULL},
-            {FILE_ENTRY, "Cafe.JPG", "plain", "cafe.jpg"}}},
+            {FILE_ENTRY, "Cafe.JPG", "plain", "cafe.jpg"}}, 1},
         {"names outside the code page, and a literal ?", {
             {FILE_ENTRY, u8"Фото \u65e5\u672c.jpg", "kanji", NULL},
             {FILE_ENTRY, u8"Ёлка\u2603.JPG", "snowman", NULL},
-            {FILE_ENTRY, u8"Что?.txt", "question", NULL}}},
+            {FILE_ENTRY, u8"Что?.txt", "question", NULL}}, 3},
         {"an existing file is never replaced", {
             {FILE_ENTRY, u8"Фото.txt", "new", "foto.txt#"},
-            {FILE_ENTRY, "foto.txt", "old", NULL}}},
+            {FILE_ENTRY, "foto.txt", "old", NULL}}, 0},
         {"an existing empty directory is never replaced", {
             {DIR_ENTRY, u8"Папка", "full", "papka#"},
-            {DIR_ENTRY, "papka", NULL, NULL}}},
+            {DIR_ENTRY, "papka", NULL, NULL}}, 0},
         {"an existing link is never replaced", {
             {FILE_ENTRY, u8"Цель.txt", "mine", "cel_.txt#"},
-            {LINK_ENTRY, "cel_.txt", u8"../Цель.txt", NULL}}},
+            {LINK_ENTRY, "cel_.txt", u8"../Цель.txt", NULL}}, 0},
         {"a link never replaces a directory", {
             {LINK_ENTRY, u8"Ссылка", u8"../Дом", "ss_lka#"},
-            {DIR_ENTRY, "ss_lka", NULL, NULL}}},
+            {DIR_ENTRY, "ss_lka", NULL, NULL}}, 0},
     };
     for (const HostileCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -206,7 +208,13 @@ TEST(HostileFolder, EveryEntryRenamedOnlyAsItselfAndNeverOverAnother)
 
         FixFileNames();
 
-        EXPECT_EQ(0u, boxes.seen.size()) << Describe(boxes.seen);
+        if (c.leftAlone == 0) {
+            EXPECT_EQ(0u, boxes.seen.size()) << Describe(boxes.seen);
+        } else {
+            ASSERT_EQ(1u, boxes.seen.size()) << Describe(boxes.seen);
+            std::string first = "Не удалось переименовать: " + std::to_string(c.leftAlone) + "\n";
+            EXPECT_EQ(first, boxes.seen[0].text.substr(0, first.size())) << Describe(boxes.seen);
+        }
         Snapshot outsideAfter;
         TakeSnapshot(folder.root.unixPath, folder.work, outsideAfter);
         EXPECT_EQ(outside, outsideAfter);

@@ -73,8 +73,8 @@ TEST_F(MainWindow, MenuHoldsItsItemsInOrderAndOpensTheJobsWhenClicked)
     EXPECT_EQ((std::vector<std::string>{"popup &File", "separator", nameFix, "separator", thumbnails, "separator",
                                         Item("&About ...", IDM_ABOUT), "separator"}),
               MenuItems(bar));
-    EXPECT_EQ((std::vector<std::string>{Item("&Select Directory", IDM_SELECT_DIR), "separator",
-                                        Item("E&xit", IDM_EXIT)}),
+    EXPECT_EQ((std::vector<std::string>{Item("&Select Directory", IDM_SELECT_DIR), Item("&Undo last FIX", IDM_UNDO_FIX),
+                                        "separator", Item("E&xit", IDM_EXIT)}),
               MenuItems(GetSubMenu(bar, 0)));
 
     struct Choice { std::string item; const char *caption; };

@@ -94,16 +94,11 @@ public:
                      " 2>&1", status);
     }
 
-    // Runs a client command as written in the README, on this server: the connection
-    // options go right after the program's name.
-    std::string Documented(const std::string &command, int *status)
+    // Runs the README's client command ("mariadb ...") in a folder, on this server: the
+    // connection options go right after the program's name.
+    std::string Documented(const std::string &command, const std::string &folder, int *status)
     {
-        std::string program = "mariadb ";
-        if (command.compare(0, program.size(), program) != 0) {
-            *status = -1;
-            return "not a mariadb command: " + command;
-        }
-        return Shell(program + "--no-defaults --socket=" + socketPath + " " + command.substr(program.size()) +
+        return Shell("cd '" + folder + "' && mariadb --no-defaults --socket=" + socketPath + command.substr(7) +
                      " 2>&1", status);
     }
 
@@ -147,15 +142,6 @@ static LoadingDoc ReadLoadingDoc()
             doc.command = text;
     }
     return doc;
-}
-
-// The documented command with the log of the given folder in place of imagelog.sql.
-static std::string LoadCommand(const std::string &command, const std::string &log)
-{
-    const std::string input = " < imagelog.sql";
-    if (command.size() < input.size() || command.compare(command.size() - input.size(), input.size(), input) != 0)
-        return command;
-    return command.substr(0, command.size() - input.size()) + " < '" + log + "'";
 }
 
 static std::string Hex(const std::string &bytes)
@@ -204,11 +190,12 @@ protected:
         ASSERT_EQ(0, status) << output << doc.createTable;
     }
 
-    // Loads a log into the table with the README's command; the client's status.
-    int Load(const std::string &log)
+    // Loads a folder's imagelog.sql into the table with the README's command; the
+    // client's status.
+    int Load(const std::string &folder)
     {
         int status = 0;
-        std::string output = server.Documented(LoadCommand(doc.command, log), &status);
+        std::string output = server.Documented(doc.command, folder, &status);
         EXPECT_EQ(0, status) << output;
         return status;
     }
@@ -272,7 +259,7 @@ TEST_F(MariaDb, EveryValueComesBackByteForByte)
     watch.Then(TypeAndDefault(commentary, secId, dir));
     RunThumbnailJob(folder.winPath);
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    ASSERT_EQ(0, Load(folder.Path("imagelog.sql")));
+    ASSERT_EQ(0, Load(folder.unixPath));
 
     std::vector<std::string> expected;
     for (const std::string &name : names) {
@@ -302,7 +289,7 @@ TEST_F(MariaDb, TwoHundredImagesWithDefault)
     std::vector<std::string> thumbs = folder.List("thumbnails");
     ASSERT_EQ(200u, thumbs.size());
     EXPECT_EQ((PixelSize{32, 24}), ImageFileSize(folder.Path("thumbnails/" + thumbs[0])));
-    ASSERT_EQ(0, Load(folder.Path("imagelog.sql")));
+    ASSERT_EQ(0, Load(folder.unixPath));
     std::vector<std::string> rows = Rows();
     ASSERT_EQ(200u, rows.size());
     for (size_t i = 0; i < rows.size(); i++) {
@@ -384,7 +371,7 @@ TEST_F(MariaDb, ThumbnailsThatFillTheDisk)
         EXPECT_EQ(told.size(), names.size() - expectedRows.size()) << Describe(watch.seen);
 
         MakeTable();
-        EXPECT_EQ(0, Load(base.Path("disk/imagelog.sql")));
+        EXPECT_EQ(0, Load(base.Path("disk")));
         EXPECT_EQ(expectedRows, RowNames(Rows()));
     }
     EXPECT_EQ(outside, base.ReadFile("outside/keep.jpg"));
@@ -424,7 +411,7 @@ TEST_F(MariaDb, LogOnAFullDiskEndsTheJob)
     EXPECT_EQ("", base.ReadFile("disk/imagelog.sql"));
     // the thumbnail was in place before its row was refused; no later image was started
     EXPECT_EQ(std::vector<std::string>{order[0].substr(0, 1) + "_s.jpg"}, base.List("disk/thumbnails"));
-    EXPECT_EQ(0, Load(base.Path("disk/imagelog.sql")));
+    EXPECT_EQ(0, Load(base.Path("disk")));
     EXPECT_TRUE(Rows().empty());
 }
 
@@ -458,7 +445,7 @@ TEST_F(MariaDb, LogWriteCutShortIsCutBackToItsLastRow)
     EXPECT_EQ(logFailed + order[2], watch.seen[1].text);
     EXPECT_EQ(twoRows, folder.ReadFile("imagelog.sql"));
     EXPECT_EQ(3u, folder.List("thumbnails").size());
-    EXPECT_EQ(0, Load(folder.Path("imagelog.sql")));
+    EXPECT_EQ(0, Load(folder.unixPath));
     std::vector<std::string> expected = {Hex(order[0]), Hex(order[1])};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, RowNames(Rows()));

@@ -7,9 +7,7 @@
 #include "base/state.h"
 #include "namefix/namefix.h"
 
-#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 struct NameCase { const char *name; const char *fixed; };
 
@@ -243,26 +241,6 @@ TEST_F(RenameWalk, MissingWorkDirRenamesNothingAndSaysWhere)
     EXPECT_EQ(ICON_INFORMATION, boxes.seen[0].icon);
     EXPECT_EQ(NULL, boxes.seen[0].owner);
     EXPECT_EQ(std::vector<std::string>{u8"Фото.jpg"}, folder.List());
-}
-
-TEST_F(RenameWalk, EmptyDriveRootSaysNoFiles)
-{
-    // a drive of its own whose root is an empty folder: the search finds nothing at all
-    const char *prefix = getenv("WINEPREFIX");
-    ASSERT_NE(nullptr, prefix);
-    std::string drive = std::string(prefix) + "/dosdevices/y:";
-    unlink(drive.c_str());
-    ASSERT_EQ(0, symlink(folder.unixPath.c_str(), drive.c_str()));
-    TextCopy(workDir, sizeof workDir, "Y:\\");
-    boxes.Then(Press(IDOK));
-
-    FixFileNames();
-
-    unlink(drive.c_str());
-    ASSERT_EQ(1u, boxes.seen.size()) << Describe(boxes.seen);
-    EXPECT_EQ("нету файлов", boxes.seen[0].caption);
-    EXPECT_EQ("нету файлов", boxes.seen[0].text);
-    EXPECT_EQ(ICON_INFORMATION, boxes.seen[0].icon);
 }
 
 TEST_F(RenameWalk, NameOutsideTheCodePageIsLeftAlone)

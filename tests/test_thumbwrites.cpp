@@ -21,49 +21,6 @@
 
 static const char recordCaption[] = "Установка описаний файлов для сайта example.org";
 
-// Every entry below a Unix folder with its bytes (a link by its target), to show that
-// the job changed nothing there.
-static void Snapshot(const std::string &dir, const std::string &prefix, std::map<std::string, std::string> &into)
-{
-    DIR *listing = opendir(dir.c_str());
-    if (listing == NULL)
-        return;
-    while (struct dirent *entry = readdir(listing)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = dir + "/" + name;
-        struct stat info;
-        char target[4096];
-        ssize_t length;
-        lstat(path.c_str(), &info);
-        if (S_ISLNK(info.st_mode) && (length = readlink(path.c_str(), target, sizeof target)) >= 0) {
-            into[prefix + name] = "-> " + std::string(target, length);
-        } else if (S_ISDIR(info.st_mode)) {
-            into[prefix + name + "/"] = "";
-            Snapshot(path, prefix + name + "/", into);
-        } else {
-            std::string bytes;
-            FILE *file = fopen(path.c_str(), "rb");
-            char chunk[65536];
-            size_t got;
-            while (file != NULL && (got = fread(chunk, 1, sizeof chunk, file)) > 0)
-                bytes.append(chunk, got);
-            if (file != NULL)
-                fclose(file);
-            into[prefix + name] = bytes;
-        }
-    }
-    closedir(listing);
-}
-
-static std::map<std::string, std::string> Snapshot(const std::string &dir)
-{
-    std::map<std::string, std::string> files;
-    Snapshot(dir, "", files);
-    return files;
-}
-
 static bool IsLink(const std::string &path)
 {
     struct stat info;
@@ -148,11 +105,11 @@ TEST_F(ThumbWrites, NothingOutsideTheFolderChanges)
         TestFolder base;
         MakeCaseFolder(base);
         c.plant(base);
-        std::map<std::string, std::string> before = Snapshot(base.Path("outside"));
+        std::map<std::string, std::string> before = FolderSnapshot(base.Path("outside"));
         BoxWatch watch;
         RunInWork(base, c.mask, c.suffix);
 
-        EXPECT_EQ(before, Snapshot(base.Path("outside")));
+        EXPECT_EQ(before, FolderSnapshot(base.Path("outside")));
         if (c.box.empty()) {
             EXPECT_TRUE(watch.seen.empty()) << Describe(watch.seen);
         } else {
@@ -191,12 +148,12 @@ TEST_F(ThumbWrites, EntryNamesThatLeadOutOfTheFolderAreNotRead)
     ASSERT_TRUE(SaveTestImage(base.Path("outside/photo.jpg"), FIF_JPEG, 320, 240));
     base.WriteFile("a/outside/photo_small.jpg", "somebody's file");
     base.WriteFile("a/work/..\\..\\outside\\photo.jpg", base.ReadFile("outside/photo.jpg"));
-    std::map<std::string, std::string> before = Snapshot(base.Path("a/outside"));
+    std::map<std::string, std::string> before = FolderSnapshot(base.Path("a/outside"));
     BoxWatch watch;
     RunJobIn(base.winPath + "\\a\\work", "*.jpg", "_small.jpg");
     ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ("dib = GenericLoader(WFD.cFileName, 0)", watch.seen[0].caption);
-    EXPECT_EQ(before, Snapshot(base.Path("a/outside")));
+    EXPECT_EQ(before, FolderSnapshot(base.Path("a/outside")));
     EXPECT_EQ("", base.ReadFile("a/work/imagelog.sql"));
     EXPECT_TRUE(base.List("a/work/thumbnails").empty());
 }

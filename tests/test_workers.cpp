@@ -697,6 +697,33 @@ TEST(WorkerFaults, EachCostsTheImagesItHeldAndTheJobEnds)
     UseStandIn(NULL);
 }
 
+// Once the workers have answered, a worker that stalls on an image is replaced, as one
+// that crashes on one is: each costs that image only, and every image after them is still
+// decoded in a worker. Here more images stall than the 3 replacements a job allows other
+// failures, before the PSD that crashes FreeImage, which would end this program were it
+// decoded here.
+TEST(WorkerFaults, AWorkerThatStallsAfterWorkingIsReplaced)
+{
+    StartProgram();
+    SetEnvironmentVariableA("FOTOBATCH_WATCHDOG_SECONDS", "2");
+    UseStandIn("stall:_fault");
+    TestFolder folder;
+    std::vector<std::string> names = {"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    const int stalls = 3 + 2 * Cores();
+    for (int i = 0; i < stalls; i++)
+        names.push_back("e" + std::to_string(10 + i) + "_fault.jpg");
+    names.insert(names.end(), {"f_crash.jpg", "g.jpg", "h.jpg"});
+    for (const std::string &name : names)
+        folder.WriteFile(name, name == "f_crash.jpg" ? RunawayRlePsd() : Jpeg(320, 240));
+    JobRun run = RunJob(folder, "*.jpg", "_small.jpg");
+    std::string failed = std::string(loadCaption) + " |  | 1";
+    EXPECT_EQ(stalls + 1, (int)std::count(run.boxes.begin(), run.boxes.end(), failed)) << Lines(run.boxes);
+    EXPECT_EQ(6, (int)std::count(run.log.begin(), run.log.end(), '\n')) << run.log;
+    EXPECT_EQ(6u, run.thumbnails.size());
+    SetEnvironmentVariableA("FOTOBATCH_WATCHDOG_SECONDS", NULL);
+    UseStandIn(NULL);
+}
+
 // A worker that cannot put itself under its memory ceiling decodes nothing; the job
 // decodes in its own process, which shows in this process's memory: a BMP declaring
 // 8000 x 8000 takes 192 MB to load wherever it is loaded.

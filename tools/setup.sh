@@ -13,7 +13,7 @@ release="g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev nasm zip"
 case "$mode" in
     release) need="$need $release" ;;
     test) need="$need $release xvfb xauth x11-utils libgtest-dev libjpeg-dev mariadb-server mariadb-client
-                desktop-file-utils unzip wine32:i386" ;;
+                desktop-file-utils unzip exfat-fuse exfatprogs wine32:i386" ;;
 esac
 
 as_root() {

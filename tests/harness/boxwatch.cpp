@@ -107,6 +107,9 @@ static std::map<HWND, std::function<void(HWND)>> pendingSteps;
 
 static void CALLBACK RunPendingSteps(HWND window, UINT, UINT_PTR id, DWORD)
 {
+    // the user acts once the box is shown: on a busy machine the timer may come first
+    if (!IsWindowVisible(window))
+        return;
     KillTimer(window, id);
     auto found = pendingSteps.find(window);
     if (found == pendingSteps.end())

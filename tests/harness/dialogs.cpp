@@ -2,6 +2,7 @@
 #include "boxwatch.h"
 
 #include "base/state.h"
+#include "res/resource.h"
 
 #include <algorithm>
 
@@ -47,6 +48,28 @@ void PostKey(HWND dialog, UINT key)
     HWND target = (focus != NULL && (focus == dialog || IsChild(dialog, focus))) ? focus : dialog;
     PostMessageA(target, WM_KEYDOWN, key, 1);
     PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+void FixThroughMenu(BoxWatch &watch)
+{
+    watch.Then(Press(IDOK));
+    SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
+}
+
+std::string UndoFixThroughMenu()
+{
+    BoxWatch watch;
+    SendMessageA(mainWindow, WM_COMMAND, IDM_UNDO_FIX, 0);
+    EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+    bool one = watch.seen.size() == 1 && watch.seen[0].caption == "Undo last FIX";
+    return one ? watch.seen[0].text : "";
+}
+
+bool UndoFixEnabled()
+{
+    HMENU file = GetSubMenu(GetMenu(mainWindow), 0);
+    SendMessageA(mainWindow, WM_INITMENUPOPUP, (WPARAM)file, 0);
+    return !(GetMenuState(file, IDM_UNDO_FIX, MF_BYCOMMAND) & MF_GRAYED);
 }
 
 void OpenFromMenu(BoxWatch &watch, int command, std::function<void(HWND)> steps)

@@ -22,5 +22,11 @@ void ClickNow(HWND dialog, int id);
 void OpenFromMenu(BoxWatch &watch, int command, std::function<void(HWND)> steps);
 // Presses a key in the control that has the focus (or the dialog), as the keyboard would.
 void PostKey(HWND dialog, UINT key);
+// "&File name FIX" from the menu, then FIX on workDir.
+void FixThroughMenu(BoxWatch &watch);
+// "&Undo last FIX" from the menu: the text of the one box it shows, "" if it showed other.
+std::string UndoFixThroughMenu();
+// Whether "&Undo last FIX" may be chosen when the File menu opens.
+bool UndoFixEnabled();
 
 #endif

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -149,4 +150,60 @@ std::vector<std::string> TestFolder::SearchOrder(const std::string &mask) const
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
+}
+
+void MakeNamesFixChanges(const TestFolder &folder, const std::string &subdir)
+{
+    const char *const files[][2] = {
+        {u8"Фото Отпуск (1).JPG", "cyrillic, blanks, brackets"}, {u8"Юля-Ёлка.txt", "hyphen"},
+        {"IMG_0001.JPG", "case only"},  {"DSC-0002.jpg", "hyphen"},
+        {"foto.jpg", "there first"},    {u8"Фото.jpg", "takes a counter"},
+        {"data.txt", "already fixed"},  {"ALBUM/Inside.JPG", "not entered"},
+        {u8"Новая папка/Фото.JPG", "not entered"}};
+    folder.MakeDir(subdir + "ALBUM");
+    folder.MakeDir(subdir + u8"Новая папка");
+    for (const auto &file : files)
+        folder.WriteFile(subdir + file[0], file[1]);
+}
+
+// Adds the entries below dir to a snapshot, their keys starting with prefix.
+static void AddToSnapshot(const std::string &dir, const std::string &prefix, std::map<std::string, std::string> &into)
+{
+    DIR *listing = opendir(dir.c_str());
+    if (listing == NULL)
+        return;
+    while (struct dirent *entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = dir + "/" + name;
+        struct stat info;
+        char target[4096];
+        ssize_t length;
+        lstat(path.c_str(), &info);
+        if (S_ISLNK(info.st_mode) && (length = readlink(path.c_str(), target, sizeof target)) >= 0) {
+            into[prefix + name] = "-> " + std::string(target, length);
+        } else if (S_ISDIR(info.st_mode)) {
+            into[prefix + name + "/"] = "";
+            AddToSnapshot(path, prefix + name + "/", into);
+        } else {
+            std::string bytes;
+            FILE *file = fopen(path.c_str(), "rb");
+            char chunk[65536];
+            size_t got;
+            while (file != NULL && (got = fread(chunk, 1, sizeof chunk, file)) > 0)
+                bytes.append(chunk, got);
+            if (file != NULL)
+                fclose(file);
+            into[prefix + name] = bytes;
+        }
+    }
+    closedir(listing);
+}
+
+std::map<std::string, std::string> FolderSnapshot(const std::string &dir)
+{
+    std::map<std::string, std::string> files;
+    AddToSnapshot(dir, "", files);
+    return files;
 }

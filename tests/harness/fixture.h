@@ -5,12 +5,17 @@
 
 #include "gtest_win.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 // Windows-1251 bytes (what the ANSI calls see) to UTF-8 (what the disk holds), and back.
 std::string AnsiToUtf8(const std::string &ansi);
 std::string Utf8ToAnsi(const std::string &utf8);
+
+// Every entry below a Unix folder with its bytes, keyed by its path inside the folder: a
+// directory as "name/", a link by its target ("-> target").
+std::map<std::string, std::string> FolderSnapshot(const std::string &dir);
 
 // Creates the main window once per test program and puts the shared state back to what
 // start-up makes it.
@@ -38,5 +43,11 @@ public:
     // The names that match a mask, as the jobs' directory search yields them (ANSI bytes).
     std::vector<std::string> SearchOrder(const std::string &mask) const;
 };
+
+// Every kind of name that FIX changes and that can stand side by side on a disk that
+// ignores letter case, in subdir ("" or ending with '/') of the folder: Cyrillic, blanks,
+// brackets, hyphens, capitals, a change of case alone, a name taken so that a counter
+// follows, a subdirectory, and one name already fixed. FIX gives back 7 of them.
+void MakeNamesFixChanges(const TestFolder &folder, const std::string &subdir);
 
 #endif

@@ -8,20 +8,14 @@ StartedProgram::StartedProgram()
 {
     memset(&process, 0, sizeof process);
     const char *buildDir = getenv("FOTOBATCH_BUILD_DIR");
-    if (buildDir == NULL)
-        return;
-    WCHAR *dosWide = wine_get_dos_file_name((std::string(buildDir) + "/fotobatch.exe.so").c_str());
-    if (dosWide == NULL)
-        return;
+    WCHAR *dosWide = wine_get_dos_file_name((std::string(buildDir ? buildDir : ".") + "/fotobatch.exe.so").c_str());
     char dosPath[MAX_PATH * 2] = "";
     WideCharToMultiByte(CP_ACP, 0, dosWide, -1, dosPath, sizeof dosPath, NULL, NULL);
     HeapFree(GetProcessHeap(), 0, dosWide);
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
-    if (!CreateProcessA(dosPath, NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return;
-    started = true;
+    started = CreateProcessA(dosPath, NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process) != FALSE;
     window = WaitForWindow("Fotobatch", 30000);
 }
 

@@ -3,8 +3,11 @@
 // OK in every message box. Writes one line per box and dialog that opened (caption, then
 // a message box's text), so that the Winelib and the Windows build can be compared on
 // the same folder. With a third argument it then starts that program and checks that
-// its main window comes up and closes cleanly.
+// its main window comes up and closes cleanly. With --undo it instead chooses "&Undo last
+// FIX", which renames the last run's walk back, then FIX on C:\ (where the program
+// starts), which FIX must refuse.
 // Usage: fotobatch-jobcheck WINDOWS_DIR BOXES_FILE [PROGRAM]
+//        fotobatch-jobcheck --undo BOXES_FILE
 #include <windows.h>
 #include <string.h>
 
@@ -161,8 +164,17 @@ static int StartAndClose(const char *program)
     return result;
 }
 
+// Undoes the last walk, then tries FIX on C:\.
+static void UndoThenFixDriveRoot(void)
+{
+    SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(IDM_UNDO_FIX, 0), 0);
+    TextCopy(workDir, sizeof workDir, "C:\\");
+    SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(IDM_NAME_FIX, 0), 0);
+}
+
 int main(int argc, char **argv)
 {
+    int undo = argc == 3 && strcmp(argv[1], "--undo") == 0;
     if (argc < 3)
         return 2;
     boxLog = CreateFileA(argv[2], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -170,6 +182,11 @@ int main(int argc, char **argv)
         return 2;
     StartMainWindow(GetModuleHandleA(NULL), SW_SHOWNORMAL);
     SetWindowsHookExA(WH_CBT, WatchBoxes, NULL, GetCurrentThreadId());
+    if (undo) {
+        UndoThenFixDriveRoot();
+        CloseHandle(boxLog);
+        return 0;
+    }
     TextCopy(workDir, sizeof workDir, argv[1]);
     SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(IDM_THUMBNAILS, 0), 0);
     SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(IDM_NAME_FIX, 0), 0);

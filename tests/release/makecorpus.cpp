@@ -140,7 +140,7 @@ int main(int argc, char **argv)
                 Save(FIF_PNG, Picture(333, 222, false), dir + "/rgb.png") &&
                 Save(FIF_PNG, Picture(256, 256, true), dir + "/rgba.png") &&
                 Save(FIF_PNG, palette, dir + "/palette.png") &&
-                Save(FIF_BMP, Picture(250, 180, false), dir + "/picture.bmp") &&
+                Save(FIF_BMP, Picture(250, 180, false), dir + "/PICTURE.BMP") &&
                 Save(FIF_GIF, gif, dir + "/anim.gif") &&
                 Save(FIF_TIFF, Picture(400, 400, false), dir + "/scan.tif", TIFF_LZW);
     FILE *text = std::fopen((dir + "/read me.txt").c_str(), "wb");

@@ -2,8 +2,10 @@
 # The Windows release under 32-bit Wine against the Winelib build: both run the thumbnail
 # job and the name fix over the same mixed folder (tests/release/makecorpus.cpp), and must
 # show the same boxes, write the same imagelog.sql (the run's date aside), make the same
-# thumbnails byte for byte and leave the same names. The release's fotobatch.exe must
-# then start and close, and every label of its five dialogs must be whole.
+# thumbnails byte for byte and leave the same names. Each build's driver then undoes its
+# walk, which must give back every name of the folder byte for byte, and tries FIX on C:\,
+# which must be refused with the prefix's C:\ left as it was. The release's fotobatch.exe
+# must start and close, and every label of its five dialogs must be whole.
 # Usage: pe32-jobs.sh SOURCE_DIR BUILD_DIR
 set -eu
 source_dir="$1"
@@ -22,14 +24,20 @@ mkdir "$work/corpus"
 "$build_dir/tests/makecorpus" "$work/corpus"
 
 # Runs one build's driver over a fresh copy of the folder at the same place, so that
-# every path the job writes reads the same; keeps the result as $work/$1. The driver
-# then starts $then_start, if set.
+# every path the job writes reads the same; keeps the names after the fix as
+# $work/$1-names.txt and the result of the undo as $work/$1. The driver then starts
+# $then_start, if set.
 run_jobs() {
     label=$1; shift
     cp -a "$work/corpus" "$work/job"
     "$@" "$(winpath "$work/job")" "$(winpath "$work/$label-boxes.txt")" ${then_start:+"$then_start"} \
         2>"$work/$label.log" || {
         echo "$label: the driver failed"; cat "$work/$label-boxes.txt" "$work/$label.log"; exit 1; }
+    (cd "$work/job" && find . | LC_ALL=C sort) >"$work/$label-names.txt"
+    ls -A "$WINEPREFIX/drive_c" >"$work/$label-c-before.txt"
+    "$@" --undo "$(winpath "$work/$label-undo-boxes.txt")" 2>>"$work/$label.log" || {
+        echo "$label: the undo driver failed"; cat "$work/$label-undo-boxes.txt" "$work/$label.log"; exit 1; }
+    ls -A "$WINEPREFIX/drive_c" >"$work/$label-c-after.txt"
     mv "$work/job" "$work/$label"
 }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
@@ -59,10 +67,19 @@ undated "$work/pe32/imagelog.sql" >"$work/pe32.sql"
 cmp -s "$work/winelib.sql" "$work/pe32.sql" || {
     fail "imagelog.sql differs"; diff "$work/winelib.sql" "$work/pe32.sql" | utf8; }
 
-(cd "$work/winelib" && find . | LC_ALL=C sort) >"$work/winelib-names.txt"
-(cd "$work/pe32" && find . | LC_ALL=C sort) >"$work/pe32-names.txt"
 cmp -s "$work/winelib-names.txt" "$work/pe32-names.txt" || {
     fail "the names after the fix differ"; diff "$work/winelib-names.txt" "$work/pe32-names.txt"; }
+grep -q '^\./picture\.bmp$' "$work/pe32-names.txt" || fail "PICTURE.BMP did not become picture.bmp"
+
+# the undo gives every name back, contents unchanged; FIX on C:\ renames nothing there
+for label in winelib pe32; do
+    diff -r -x imagelog.sql -x thumbnails "$work/corpus" "$work/$label" >"$work/$label-undone.diff" || {
+        fail "$label: the undo did not give the folder back"; utf8 "$work/$label-undone.diff"; }
+    cmp -s "$work/$label-c-before.txt" "$work/$label-c-after.txt" || fail "$label: FIX renamed in C:\\"
+    grep -aq '^Error | FIX ' "$work/$label-undo-boxes.txt" || fail "$label: FIX on C:\\ was not refused"
+done
+cmp -s "$work/winelib-undo-boxes.txt" "$work/pe32-undo-boxes.txt" || {
+    fail "the undo's boxes differ"; diff "$work/winelib-undo-boxes.txt" "$work/pe32-undo-boxes.txt" | utf8; }
 
 for thumb in "$work/winelib/thumbnails"/*; do
     other="$work/pe32/thumbnails/$(basename "$thumb")"
@@ -71,6 +88,6 @@ done
 # every label of the five dialogs whole in the 32-bit prefix as well
 WINEPREFIX="$build_dir/wineprefix32" WINEARCH=win32 /usr/lib/wine/wine "$release/fotobatch-labelcheck.exe" \
     >"$work/labels.txt" 2>&1 || { fail "labels cut in the Windows build"; cat "$work/labels.txt"; }
-[ "$status" = 0 ] && echo "same boxes, rows, names and $thumbs thumbnails in both builds; fotobatch.exe started;" \
-    "Windows build: $(tail -n 1 "$work/labels.txt")"
+[ "$status" = 0 ] && echo "same boxes, rows, names and $thumbs thumbnails in both builds; both undid their walk" \
+    "and refused FIX on C:\\; fotobatch.exe started; Windows build: $(tail -n 1 "$work/labels.txt")"
 exit $status
