@@ -14,6 +14,7 @@ int EnterWorkDir(void);
 int RunJob(int (*job)(void));
 int JobRunning(void);
 int IsPlainEntryName(const char *name);
+int IsFolderItself(const char *name);
 int ReadAll(HANDLE handle, void *data, DWORD length);
 int WriteAll(HANDLE handle, const void *data, DWORD length);
 // FindFirstFileA and FindNextFileA, but a name the code page cannot hold is never

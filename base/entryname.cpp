@@ -42,13 +42,19 @@ static int IsDeviceName(const char *name)
     return 0;
 }
 
+// "." or "..": a search lists the folder itself and its parent beside its entries.
+int IsFolderItself(const char *name)
+{
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
 // Whether a name is one plain entry of the current directory for Win32: no path, drive or
 // stream separator, no wildcard or control character, no trailing dot or blank (which
 // Win32 drops), no device name, and neither "." nor "..".
 int IsPlainEntryName(const char *name)
 {
     size_t length = strlen(name);
-    if (length == 0 || strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+    if (length == 0 || IsFolderItself(name))
         return 0;
     for (const char *c = name; *c != '\0'; c++) {
         if ((unsigned char)*c < 0x20 || strchr("\\/:*?\"<>|", *c) != NULL)

@@ -43,20 +43,18 @@ HANDLE FindFirstEntry(const char *mask, WIN32_FIND_DATAA *found)
     return search;
 }
 
-// How many entries the search with the mask lists now: the N of a job's "n of N".
+// How many entries the search with the mask lists now, the folder itself and its parent
+// aside: the N of a job's "n of N".
 int CountEntries(const char *mask)
 {
-    WIN32_FIND_DATAW wide;
-    WCHAR wideMask[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, mask, -1, wideMask, MAX_PATH))
-        return 0;
-    HANDLE search = FindFirstFileW(wideMask, &wide);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstEntry(mask, &found);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     int count = 0;
     do {
-        count++;
-    } while (FindNextFileW(search, &wide));
+        count += !IsFolderItself(found.cFileName);
+    } while (FindNextEntry(search, &found));
     FindClose(search);
     return count;
 }

@@ -15,14 +15,30 @@ void TallyStart(JobTally *tally)
     tally->startTick = GetTickCount();
 }
 
-// Counts a missed entry; the first few are named, one a line.
-void TallyMissed(JobTally *tally, const char *name)
+void ClearNameList(NameList *list)
 {
-    tally->missed++;
-    if (tally->missed > SUMMARY_NAMES)
+    list->count = 0;
+    list->text[0] = '\0';
+}
+
+void AddToNameList(NameList *list, const char *name)
+{
+    list->count++;
+    if (list->count > SUMMARY_NAMES)
         return;
-    TextAppend(tally->missedNames, sizeof tally->missedNames, "\n    ");
-    TextAppend(tally->missedNames, sizeof tally->missedNames, name);
+    TextAppend(list->text, sizeof list->text, name);
+    TextAppend(list->text, sizeof list->text, "\n");
+}
+
+// The named entries, and a line for how many more there are.
+void AppendNameList(char *text, size_t cap, const NameList *list)
+{
+    TextAppend(text, cap, list->text);
+    if (list->count <= SUMMARY_NAMES)
+        return;
+    TextAppend(text, cap, "... и ещё ");
+    TextAppendInt(text, cap, list->count - SUMMARY_NAMES);
+    TextAppend(text, cap, "\n");
 }
 
 // Appends "label: count" and a line end.
@@ -31,19 +47,6 @@ static void AppendCountLine(char *text, size_t cap, const char *label, int count
     TextAppend(text, cap, label);
     TextAppendInt(text, cap, count);
     TextAppend(text, cap, "\n");
-}
-
-// Appends the named missed entries, "..." for those only counted.
-static void AppendMissedNames(char *text, size_t cap, const JobTally *tally)
-{
-    if (tally->missed == 0)
-        return;
-    // the names begin with a line end of their own
-    size_t length = strlen(text);
-    if (length > 0 && text[length - 1] == '\n')
-        text[length - 1] = '\0';
-    TextAppend(text, cap, tally->missedNames);
-    TextAppend(text, cap, tally->missed > SUMMARY_NAMES ? "\n    ...\n" : "\n");
 }
 
 // "Время: 12,3 с", from the job's start to now.
@@ -57,11 +60,13 @@ static void AppendTimeTaken(char *text, size_t cap, const JobTally *tally)
     TextAppend(text, cap, " с");
 }
 
-// Shows the box, then the working directory in the status line.
+// Shows the box, then the working directory in the status line. Entries missed make it
+// a warning.
 static void ShowSummary(char *text, size_t cap, const JobTally *tally)
 {
     AppendTimeTaken(text, cap, tally);
-    MessageBoxA(NULL, text, SUMMARY_CAPTION, MB_OK | MB_ICONINFORMATION);
+    UINT icon = tally->missed.count > 0 ? MB_ICONWARNING : MB_ICONINFORMATION;
+    MessageBoxA(NULL, text, SUMMARY_CAPTION, MB_OK | icon);
     InvalidateRect(mainWindow, NULL, TRUE);
     UpdateWindow(mainWindow);
 }
@@ -74,21 +79,21 @@ static void BeginSummary(char *text, size_t cap)
 
 void ShowThumbnailSummary(const JobTally *tally)
 {
-    char text[sizeof tally->missedNames + 256];
+    char text[NAME_LIST_TEXT_CAP];
     BeginSummary(text, sizeof text);
     AppendCountLine(text, sizeof text, "Миниатюр записано: ", tally->done);
-    AppendCountLine(text, sizeof text, "Пропущено: ", tally->missed);
-    AppendMissedNames(text, sizeof text, tally);
+    AppendCountLine(text, sizeof text, "Пропущено: ", tally->missed.count);
+    AppendNameList(text, sizeof text, &tally->missed);
     ShowSummary(text, sizeof text, tally);
 }
 
 void ShowNameFixSummary(const JobTally *tally)
 {
-    char text[sizeof tally->missedNames + 256];
+    char text[NAME_LIST_TEXT_CAP];
     BeginSummary(text, sizeof text);
     AppendCountLine(text, sizeof text, "Переименовано: ", tally->done);
     AppendCountLine(text, sizeof text, "Без изменений: ", tally->unchanged);
-    AppendCountLine(text, sizeof text, "Не удалось переименовать: ", tally->missed);
-    AppendMissedNames(text, sizeof text, tally);
+    AppendCountLine(text, sizeof text, "Не удалось переименовать: ", tally->missed.count);
+    AppendNameList(text, sizeof text, &tally->missed);
     ShowSummary(text, sizeof text, tally);
 }

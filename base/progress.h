@@ -9,7 +9,7 @@
 #define PROGRESS_WINDOW_CLASS "FotobatchProgress"
 #define SUMMARY_CAPTION "Итог задания"
 #define SUMMARY_TIME_LABEL "Время: "  // the summary's last line, the time the job took
-#define SUMMARY_NAMES 5  // the entries named in the summary; more are only counted
+#define SUMMARY_NAMES 5  // the entries a box names; more are only counted
 
 // Opens the progress window over the main window for a job of total entries.
 void ProgressOpen(const char *caption, int total);
@@ -24,17 +24,25 @@ void ProgressClose(void);
 // Writes "n of N" into the text.
 void FormatCount(char *text, size_t cap, int n, int total);
 
+// Entries a box reports: counted, the first few named, one a line.
+struct NameList {
+    int count;
+    char text[(PATH_CAP + 1) * SUMMARY_NAMES];
+};
+#define NAME_LIST_TEXT_CAP (sizeof(NameList) + 256)  // a box's text around one list
+void ClearNameList(NameList *list);
+void AddToNameList(NameList *list, const char *name);
+void AppendNameList(char *text, size_t cap, const NameList *list);
+
 // What a job did, for its summary. Thumbnails: done are the thumbnails written, missed
 // the entries skipped. FIX: done renamed, unchanged, missed the renames that failed.
 struct JobTally {
     DWORD startTick;
     int done;
     int unchanged;
-    int missed;
-    char missedNames[SUMMARY_NAMES * (PATH_CAP + 6)];  // the first few missed, one a line
+    NameList missed;
 };
 void TallyStart(JobTally *tally);
-void TallyMissed(JobTally *tally, const char *name);
 void ShowThumbnailSummary(const JobTally *tally);
 void ShowNameFixSummary(const JobTally *tally);
 

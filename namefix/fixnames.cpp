@@ -51,8 +51,10 @@ int MakeFixedName(const char *name, char *fixed, size_t cap)
     return 1;
 }
 
-// The entries of this walk that kept their old names, and whether its journal failed.
-static NameList failedNames;
+// What became of one entry in a walk.
+enum FixOutcome { FIX_UNCHANGED, FIX_RENAMED, FIX_FAILED };
+
+// Whether this walk's journal failed.
 static int journalFailed = 0;
 
 // Whether two names differ in the letters A to Z alone, and are not the same.
@@ -133,17 +135,27 @@ static int RenameWithCounter(const char *name)
     return 0;
 }
 
-// Gives the named entry its fixed name, in the folder the walk opened for renaming. An
-// entry that keeps its old name is counted for the box at the end.
-int FixFileName(const char *name)
+// Gives the named entry its fixed name, in the folder the walk opened for renaming.
+static FixOutcome FixFileName(const char *name)
 {
     ShowStatus(name);
     MakeFixedName(name, fixedName, sizeof fixedName);
     if (strcmp(fixedName, name) == 0)
-        return 1;
-    if (!MoveEntry(name, fixedName) && !journalFailed && !RenameWithCounter(name))
-        AddToNameList(&failedNames, name);
-    return 1;
+        return FIX_UNCHANGED;
+    if (MoveEntry(name, fixedName) || (!journalFailed && RenameWithCounter(name)))
+        return FIX_RENAMED;
+    return FIX_FAILED;
+}
+
+// Counts what became of an entry for the summary; those that kept their old names by name.
+static void TallyFix(JobTally *tally, const char *name, FixOutcome outcome)
+{
+    if (outcome == FIX_RENAMED)
+        tally->done++;
+    else if (outcome == FIX_UNCHANGED)
+        tally->unchanged++;
+    else if (!journalFailed)
+        AddToNameList(&tally->missed, name);
 }
 
 // The box for a walk stopped because its journal could not be written.
@@ -158,30 +170,39 @@ static void ShowJournalFailure(void)
 
 // The name-fix job: fixes every entry of workDir, files and subdirectories alike,
 // without entering the subdirectories. A drive's root and the system's folders are
-// refused; every rename is journaled first, so that the walk can be undone.
+// refused; every rename is journaled first, so that the walk can be undone. The progress
+// window's Cancel stops the walk between two entries, each then under one name.
 int FixFileNames(void)
 {
     if (!EnterWorkDir() || RefuseSystemFolder())
         return 1;
+    int total = CountEntries("*.*");
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstEntry("*.*", &found);
     if (search == INVALID_HANDLE_VALUE) {
         MessageBoxA(NULL, "нету файлов", "нету файлов", MB_OK | MB_ICONINFORMATION);
         return 1;
     }
-    ClearNameList(&failedNames);
+    JobTally tally;
+    TallyStart(&tally);
     journalFailed = 0;
     BeginFixJournal();
     // a folder that cannot be opened for renaming fails every rename, as a locked one would
     OpenRenameFolder();
+    ProgressOpen("FIX", total);
     do {
-        FixFileName(found.cFileName);
+        if (IsFolderItself(found.cFileName))
+            continue;
+        if (!ProgressNext(found.cFileName))
+            break;
+        TallyFix(&tally, found.cFileName, FixFileName(found.cFileName));
     } while (!journalFailed && FindNextEntry(search, &found));
+    ProgressClose();
     CloseRenameFolder();
     FindClose(search);
     EndFixJournal();
     if (journalFailed)
         ShowJournalFailure();
-    ShowRenameFailures(&failedNames);
+    ShowNameFixSummary(&tally);
     return 1;
 }

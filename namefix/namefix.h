@@ -4,6 +4,7 @@
 #define FOTOBATCH_NAMEFIX_H
 
 #include <windows.h>
+#include "../base/progress.h"
 #include "../base/state.h"
 
 extern int renameCounter;
@@ -12,7 +13,6 @@ extern const char translitTarget[77];
 
 INT_PTR CALLBACK NameFixProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 int FixFileNames(void);
-int FixFileName(const char *name);
 int MakeFixedName(const char *name, char *fixed, size_t cap);
 int RefuseSystemFolder(void);
 
@@ -40,17 +40,5 @@ int HasFixToUndo(void);
 int UndoLastFix(void);
 void UndoFixCommand(void);
 void ShowUndoFixState(HMENU menu);
-
-// The names a walk or an undo left as they were: how many, and the first few.
-#define REPORT_NAMES 5
-#define REPORT_TEXT_CAP (PATH_CAP * (REPORT_NAMES + 3))
-struct NameList {
-    int count;
-    char text[(PATH_CAP + 1) * REPORT_NAMES];
-};
-void ClearNameList(NameList *list);
-void AddToNameList(NameList *list, const char *name);
-void AppendNameList(char *text, size_t cap, const NameList *list);
-void ShowRenameFailures(const NameList *failed);
 
 #endif

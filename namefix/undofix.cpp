@@ -60,7 +60,7 @@ static void UndoLines(const char *body, const char *end, int *restored, NameList
 // The box at the end of an undo: how many names came back, and those left.
 static void ShowUndoResult(const char *folder, int restored, const NameList *left)
 {
-    char text[REPORT_TEXT_CAP];
+    char text[NAME_LIST_TEXT_CAP];
     TextCopy(text, sizeof text, folder);
     TextAppend(text, sizeof text, "\nВосстановлено имён: ");
     TextAppendInt(text, sizeof text, restored);

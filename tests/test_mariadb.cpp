@@ -484,7 +484,7 @@ TEST_F(MariaDb, JobCancelledAtAThird)
     }
     EXPECT_GT(thumbs.size(), 0u);
     EXPECT_LT(thumbs.size(), (size_t)count);
-    ASSERT_EQ(0, Load(folder.Path("imagelog.sql")));
+    ASSERT_EQ(0, Load(folder.unixPath));
     std::vector<std::string> names = RowNames(Rows());
     std::sort(fromThumbs.begin(), fromThumbs.end());
     EXPECT_EQ(fromThumbs, names);

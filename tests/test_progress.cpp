@@ -1,10 +1,13 @@
-// The description dialog's picture of the thumbnail, against the saved file.
+// What a running job shows: the description dialog's picture of the thumbnail, against the
+// saved file; FIX's progress window and its Cancel.
 #include "gtest_win.h"
 #include "boxwatch.h"
 #include "fixture.h"
 #include "hostile.h"
 #include "images.h"
 #include "jobprobe.h"
+#include "jobs.h"
+#include "dialogs.h"
 
 #include "base/progress.h"
 #include "base/state.h"
@@ -120,11 +123,7 @@ TEST(Preview, ShowsTheThumbnailThatIsSaved)
                 info.push_back(ControlText(dialog, IDC_REC_PREVIEW_INFO));
                 PressNow(dialog, IDOK);
             }));
-        TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-        TextCopy(findMask, sizeof findMask, (std::string("*") + c.extension).c_str());
-        TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.png");
-        thumbSize = 150;
-        MakeThumbnails();
+        RunThumbnailJob(folder.winPath, std::string("*") + c.extension, "_small.png");
         ASSERT_EQ(2u, drawn.size()) << c.what << Describe(watch.seen);
         for (int i = 0; i < 2; i++) {
             std::string base = order[i].substr(0, 2);
@@ -151,11 +150,7 @@ TEST(Preview, FloatThumbnailIsMappedForDisplay)
         info = ControlText(dialog, IDC_REC_PREVIEW_INFO);
         PressNow(dialog, IDOK);
     }));
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    TextCopy(findMask, sizeof findMask, "*.hdr");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.hdr");
-    thumbSize = 150;
-    MakeThumbnails();
+    RunThumbnailJob(folder.winPath, "*.hdr", "_small.hdr");
     ASSERT_FALSE(drawn.pixels.empty()) << Describe(watch.seen);
     EXPECT_EQ("150 x 94, 1 of 1", info);
     int left = (drawn.width - 150) / 2, top = (drawn.height - 94) / 2;
@@ -163,4 +158,43 @@ TEST(Preview, FloatThumbnailIsMappedForDisplay)
     for (int x = 0; x < 150; x += 10)
         colours[drawn.At(left + x, top + 47)]++;
     EXPECT_GT(colours.size(), 5u) << "a ramp, not one colour";
+}
+
+// FIX over 3,000 names, cancelled through its progress window at about a third: the main
+// window answers throughout, and every photo stands under exactly one name, the renamed
+// ones counted in the summary.
+TEST(Progress, FixCancelledAtAThirdLosesNoName)
+{
+    StartProgram();
+    TestFolder folder;
+    const int count = 3000;
+    for (int i = 0; i < count; i++)
+        folder.WriteFile(u8"Снимок " + std::to_string(i) + ".JPG", std::to_string(i));
+    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
+    BoxWatch watch;
+    JobProbe probe(count / 3);
+    FixThroughMenu(watch);
+    probe.Stop();
+
+    EXPECT_EQ(0, probe.unanswered) << "of " << probe.probes;
+    ASSERT_NE(0u, probe.cancelTick) << "the walk ended before a third";
+    EXPECT_EQ(count, probe.barTotal);
+    int renamed = 0;
+    std::vector<std::string> contents;
+    for (const std::string &name : folder.List()) {
+        renamed += name.compare(0, 7, "snimok_") == 0;
+        contents.push_back(folder.ReadFile(name));
+    }
+    std::sort(contents.begin(), contents.end());
+    std::vector<std::string> expected;
+    for (int i = 0; i < count; i++)
+        expected.push_back(std::to_string(i));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, contents);
+    EXPECT_GT(renamed, 0);
+    EXPECT_LT(renamed, count);
+    ASSERT_EQ(1u, watch.summaries.size()) << Describe(watch.seen);
+    EXPECT_EQ(0u, watch.summaries[0].text.find("Задание остановлено (Отмена).\nПереименовано: " +
+                                                std::to_string(renamed) + "\nБез изменений: 0\n"))
+        << AnsiToUtf8(watch.summaries[0].text);
 }

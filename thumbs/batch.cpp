@@ -285,7 +285,7 @@ static int ProcessEntry(DecodedEntry *decoded, PlacedNames *placed, int index, i
     if (image.recorded)
         tally->done++;
     else
-        TallyMissed(tally, image.entry.cFileName);
+        AddToNameList(&tally->missed, image.entry.cFileName);
     return step != STEP_END;
 }
 

@@ -31,7 +31,11 @@ void JobProbe::Stop()
     if (thread == NULL)
         return;
     stopping = 1;
-    WaitForSingleObject(thread, INFINITE);
+    // a probe under way waits for the main window, which is this thread's: its message is
+    // answered while the probe ends
+    MSG message;
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1)
+        PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
     CloseHandle(thread);
     thread = NULL;
 }

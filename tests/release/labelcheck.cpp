@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "base/progress.h"
 #include "base/state.h"
 #include "base/textbuf.h"
 #include "res/resource.h"
@@ -117,6 +118,10 @@ static void OnDialog(HWND dialog)
         if (dialogCase.fill != NULL)
             dialogCase.fill(dialog);
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(dialogCase.answer, BN_CLICKED), 0);
+        return;
+    }
+    if (strcmp(caption, SUMMARY_CAPTION) == 0) {  // the one-image job's end
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         return;
     }
     char text[1024] = "";
