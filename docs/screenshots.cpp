@@ -1,19 +1,20 @@
 // Takes the screenshots of the documentation: starts the real program in the same Wine
 // desktop, opens each dialog through the main window's menu commands, photographs it with
-// ImageMagick's import and closes it again. The description dialog is only reached inside
-// a batch, so it is opened here directly from the same resources.
+// ImageMagick's import and closes it again; then runs a thumbnail job over sample photos
+// for the description dialog, the progress window and the summary.
 // Built and run by docs/screenshots.sh, which sets FOTOBATCH_BUILD_DIR and FOTOBATCH_SHOTS_DIR.
 #include <windows.h>
 
+#include "base/progress.h"
 #include "base/state.h"
 #include "res/resource.h"
-#include "thumbs/thumbs.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 static const char *shotsDir = ".";
+static const char descriptionCaption[] = "Установка описаний файлов для сайта example.org";
 
 // Saves the screen area of a window as shotsDir/name.png.
 static void Shoot(HWND window, const char *name)
@@ -96,33 +97,52 @@ static void ShootDialog(HWND mainWindowOfProgram, DWORD processId, int command,
         Sleep(100);
 }
 
-// The description dialog, shown from this process with a sample record.
-static void ShootDescriptionDialog(void)
+// Waits up to five seconds for a window to close.
+static void WaitUntilClosed(HWND window)
 {
-    if (FindResourceA(NULL, MAKEINTRESOURCEA(IDD_PHOTO_RECORD), (LPCSTR)RT_DIALOG) == NULL)
+    for (int tries = 0; tries < 50 && IsWindow(window); tries++)
+        Sleep(100);
+}
+
+// The thumbnail job over the sample photos, through the menu: the first description
+// dialog with its picture, the progress window at the fourth (drawn over the dialog), then
+// "Default" and the summary at the job's end.
+static void ShootJob(HWND mainWindowOfProgram, DWORD processId)
+{
+    PostMessageA(mainWindowOfProgram, WM_COMMAND, IDM_THUMBNAILS, 0);
+    HWND jobDialog = WaitForWindow(processId, "#32770", "Properties image processing");
+    if (jobDialog == NULL) {
+        fprintf(stderr, "no job dialog\n");
         return;
-    appInstance = GetModuleHandleA(NULL);
-    // a hidden stand-in for the main window, so that the status line draws nowhere
-    mainWindow = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    SetStartUpState();
-    TextCopy(PhotoRecord.name, sizeof PhotoRecord.name, "img_0042.jpg");
-    TextCopy(PhotoRecord.img_name, sizeof PhotoRecord.img_name, "img_0042.jpg");
-    TextCopy(PhotoRecord.commentary, sizeof PhotoRecord.commentary, "Летний вечер на озере");
-    TextCopy(PhotoRecord.width, sizeof PhotoRecord.width, "1600");
-    TextCopy(PhotoRecord.height, sizeof PhotoRecord.height, "1200");
-    TextCopy(PhotoRecord.size, sizeof PhotoRecord.size, "482133");
-    TextCopy(PhotoRecord.date, sizeof PhotoRecord.date, dateStamp);
-    TextCopy(PhotoRecord.sec_id, sizeof PhotoRecord.sec_id, "3");
-    TextCopy(PhotoRecord.dir, sizeof PhotoRecord.dir, "photos/2026");
-    HWND dialog = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PHOTO_RECORD), NULL,
-                                     PhotoRecordProc, 0);
-    if (dialog == NULL)
+    }
+    PostMessageA(jobDialog, WM_COMMAND, IDC_RUN, 0);
+    for (int image = 1; image <= 4; image++) {
+        HWND description = WaitForWindow(processId, "#32770", descriptionCaption);
+        if (description == NULL) {
+            fprintf(stderr, "no description dialog for image %d\n", image);
+            return;
+        }
+        Settle(1000);
+        if (image == 1)
+            Shoot(description, "description-dialog");
+        if (image == 4) {
+            HWND progress = WaitForWindow(processId, PROGRESS_WINDOW_CLASS, NULL);
+            SetWindowPos(progress, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            Settle(500);
+            Shoot(progress, "progress-window");
+        }
+        PostMessageA(description, WM_COMMAND, image == 4 ? IDC_REC_DEFAULT : IDOK, 0);
+        WaitUntilClosed(description);
+    }
+    HWND summary = WaitForWindow(processId, "#32770", SUMMARY_CAPTION);
+    if (summary == NULL) {
+        fprintf(stderr, "no summary\n");
         return;
-    SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    }
     Settle(1000);
-    Shoot(dialog, "description-dialog");
-    DestroyWindow(dialog);
-    DestroyWindow(mainWindow);
+    Shoot(summary, "summary");
+    PostMessageA(summary, WM_COMMAND, IDOK, 0);
+    WaitUntilClosed(summary);
 }
 
 int main(void)
@@ -146,7 +166,18 @@ int main(void)
     PROCESS_INFORMATION process;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
-    if (!CreateProcessA(program, NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+    // the sample photos' folder is the working directory from the start
+    char commandLine[2048] = "";
+    const char *photos = getenv("FOTOBATCH_SHOTS_PHOTOS");
+    WCHAR *photosWide = photos != NULL ? wine_get_dos_file_name(photos) : NULL;
+    if (photosWide != NULL) {
+        char photosDos[1024] = "";
+        WideCharToMultiByte(CP_ACP, 0, photosWide, -1, photosDos, sizeof photosDos, NULL, NULL);
+        HeapFree(GetProcessHeap(), 0, photosWide);
+        snprintf(commandLine, sizeof commandLine, "\"%s\" \"%s\"", program, photosDos);
+    }
+    if (!CreateProcessA(program, commandLine[0] != '\0' ? commandLine : NULL, NULL, NULL, FALSE, 0, NULL, NULL,
+                        &startup, &process)) {
         fprintf(stderr, "cannot start %s\n", program);
         return 1;
     }
@@ -159,11 +190,11 @@ int main(void)
         ShootDialog(window, process.dwProcessId, IDM_SELECT_DIR, "Open Directory", "directory-chooser");
         ShootDialog(window, process.dwProcessId, IDM_THUMBNAILS, "Properties image processing", "job-dialog");
         ShootDialog(window, process.dwProcessId, IDM_NAME_FIX, "File FIX", "name-fix-dialog");
+        ShootJob(window, process.dwProcessId);
         PostMessageA(window, WM_COMMAND, IDM_EXIT, 0);
     }
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    ShootDescriptionDialog();
     return window != NULL ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Takes PNG screenshots of the main window and of each dialog into docs/, under Xvfb in a
+# Takes PNG screenshots of the main window, of each dialog, and of a thumbnail job's
+# description dialog, progress window and summary into docs/, under Xvfb in a
 # Wine virtual desktop (without a window manager Wine draws no captions otherwise).
 # Needs: a built tree (cmake + make, default build/), Xvfb, and ImageMagick's import
 # (apt-get install imagemagick).
@@ -19,9 +20,18 @@ command -v import >/dev/null || { echo "ImageMagick's import is missing (apt-get
     "$build/libfotobatch_core.a" "$build/libfotobatch_decode.a" "$build/libfotobatch_base.a" \
     "$build/fotobatch.res" -lfreeimage
 
+# forty photo-like JPEGs for the thumbnail job's screens, made once
+photos="$build/shots-photos"
+if [ "$(ls "$photos" 2>/dev/null | grep -c '\.jpg$')" != 40 ]; then
+    g++ -O2 -o "$build/gencorpus" "$root/bench/gencorpus.cpp" -lfreeimage
+    rm -rf "$photos" && mkdir -p "$photos"
+    "$build/gencorpus" "$photos" 40 1600 1200 5 2400 4
+fi
+rm -rf "$photos/thumbnails" "$photos/imagelog.sql"
+
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
-export FOTOBATCH_BUILD_DIR="$build" FOTOBATCH_SHOTS_DIR="$root/docs"
+export FOTOBATCH_BUILD_DIR="$build" FOTOBATCH_SHOTS_DIR="$root/docs" FOTOBATCH_SHOTS_PHOTOS="$photos"
 sh "$root/tests/make-wineprefix.sh" "$wine_tools/wine64"
 
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c "

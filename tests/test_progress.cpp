@@ -160,14 +160,14 @@ TEST(Preview, FloatThumbnailIsMappedForDisplay)
     EXPECT_GT(colours.size(), 5u) << "a ramp, not one colour";
 }
 
-// FIX over 3,000 names, cancelled through its progress window at about a third: the main
+// FIX over 12,000 names, cancelled through its progress window at about a third: the main
 // window answers throughout, and every photo stands under exactly one name, the renamed
 // ones counted in the summary.
 TEST(Progress, FixCancelledAtAThirdLosesNoName)
 {
     StartProgram();
     TestFolder folder;
-    const int count = 3000;
+    const int count = 12000;
     for (int i = 0; i < count; i++)
         folder.WriteFile(u8"Снимок " + std::to_string(i) + ".JPG", std::to_string(i));
     TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
