@@ -35,6 +35,21 @@ protected:
     // the test folder as "Open" stores it: the listed directory, letter case included
     std::string Listed() const { return folder.winPath; }
     void BrowseFromFolder() { TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str()); }
+    // The chooser from the menu, its list and path field read as it opens, then the button.
+    struct Opened {
+        std::vector<std::string> entries;
+        std::string path;
+    };
+    static Opened OpenChooser(BoxWatch &watch, int button)
+    {
+        Opened opened;
+        OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
+            opened.entries = ListEntries(dialog, IDC_DIR_LIST);
+            opened.path = ControlText(dialog, IDC_DIR_PATH);
+            PressNow(dialog, button);
+        });
+        return opened;
+    }
 };
 
 TEST_F(Chooser, FirstOpeningListsRootOfCWhereverTheProgramStands)
@@ -43,13 +58,9 @@ TEST_F(Chooser, FirstOpeningListsRootOfCWhereverTheProgramStands)
     CreateDirectoryA("C:\\fotobatch-start", NULL);
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\fotobatch-start"));
     BoxWatch watch;
-    std::vector<std::string> entries;
-    std::string path;
-    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
-        entries = ListEntries(dialog, IDC_DIR_LIST);
-        path = ControlText(dialog, IDC_DIR_PATH);
-        PressNow(dialog, IDC_DIR_OPEN);
-    });
+    Opened opened = OpenChooser(watch, IDC_DIR_OPEN);
+    const std::vector<std::string> &entries = opened.entries;
+    const std::string &path = opened.path;
     RemoveDirectoryA("C:\\fotobatch-start");
     ASSERT_EQ(1u, watch.seen.size());
     EXPECT_EQ("Open Directory", watch.seen[0].caption);
@@ -142,15 +153,9 @@ TEST_F(Chooser, OpeningAfterAFileWasPickedListsAgain)
         PressNow(dialog, IDCANCEL);
     });
     ASSERT_STREQ("a.jpg", browseSpec);
-    std::string path;
-    std::vector<std::string> entries;
-    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
-        path = ControlText(dialog, IDC_DIR_PATH);
-        entries = ListEntries(dialog, IDC_DIR_LIST);
-        PressNow(dialog, IDC_DIR_OPEN);
-    });
-    EXPECT_EQ(Shown(), path);
-    EXPECT_TRUE(Has(entries, "a.jpg"));
+    Opened opened = OpenChooser(watch, IDC_DIR_OPEN);
+    EXPECT_EQ(Shown(), opened.path);
+    EXPECT_TRUE(Has(opened.entries, "a.jpg"));
     EXPECT_STREQ("*.*", browseSpec);
     EXPECT_EQ(Listed(), workDir);
 }
@@ -281,15 +286,10 @@ TEST_F(Chooser, ListsEntryForEntryAsTheSystemListing)
         auto expected = SystemListing(listText);
         TextCopy(browseSpec, sizeof browseSpec, listText.c_str());
         BoxWatch watch;
-        std::vector<std::string> entries;
-        std::string path;
-        OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
-            entries = ListEntries(dialog, IDC_DIR_LIST);
-            path = ControlText(dialog, IDC_DIR_PATH);
-            PressNow(dialog, IDC_CANCEL_BUTTON);
-        });
+        Opened opened = OpenChooser(watch, IDC_CANCEL_BUTTON);
+        const std::vector<std::string> &entries = opened.entries;
         EXPECT_EQ(expected.first, entries) << c.what;
-        EXPECT_EQ(expected.second, path) << c.what;
+        EXPECT_EQ(expected.second, opened.path) << c.what;
         EXPECT_STREQ("*.*", browseSpec) << c.what;
         EXPECT_EQ(c.dirs.size() + c.files.size() + 1, entries.size() - std::count_if(entries.begin(), entries.end(),
             [](const std::string &e) { return e.size() == 5 && e.compare(0, 2, "[-") == 0; })) << c.what;
