@@ -5,15 +5,16 @@
 #include "boxwatch.h"
 #include "images.h"
 #include "jobs.h"
+#include "jobtexts.h"
+#include "smalldisk.h"
 #include "base/state.h"
 #include "res/resource.h"
 #include "thumbs/thumbs.h"
 
+#include <sys/stat.h>
+
 #include <functional>
 
-static const char recordCaption[] = "Установка описаний файлов для сайта example.org";
-static const char loadCaption[] = "dib = GenericLoader(WFD.cFileName, 0)";
-static const char libraryCaption[] = "File not IMAGE FORMAT";
 static const std::string notAFolder = "thumbnails - не папка (файл или ссылка), миниатюры не записаны:\n";
 
 struct Box {
@@ -34,23 +35,18 @@ static Box ErrorBox(const std::string &text, BoxIcon icon = ICON_INFORMATION)
     return Box{"Error", text, icon};
 }
 
-static std::string Seen(const std::vector<SeenBox> &seen)
-{
-    return Describe(seen);
-}
-
+// The boxes seen, in order, as caption | text | icon | owner: the job's boxes have no
+// owner, the description dialog belongs to the main window.
 static void ExpectBoxes(const std::vector<Box> &expected, const BoxWatch &watch)
 {
-    ASSERT_EQ(expected.size(), watch.seen.size()) << Seen(watch.seen);
-    for (size_t i = 0; i < expected.size(); i++) {
-        const SeenBox &box = watch.seen[i];
-        EXPECT_EQ(expected[i].caption, box.caption) << "box " << i << ": " << Seen(watch.seen);
-        EXPECT_EQ(expected[i].text, box.text) << "box " << i << ": " << Seen(watch.seen);
-        EXPECT_EQ(expected[i].icon, box.icon) << "box " << i << ": " << Seen(watch.seen);
-        // the job's boxes have no owner; the description dialog belongs to the main window
-        EXPECT_EQ(expected[i].caption == recordCaption ? mainWindow : NULL, box.owner)
-            << "box " << i << ": " << Seen(watch.seen);
-    }
+    std::vector<std::string> want, seen;
+    for (const Box &box : expected)
+        want.push_back(box.caption + " | " + box.text + " | " + std::to_string(box.icon) +
+                       (box.caption == recordCaption ? " | main window" : " | none"));
+    for (const SeenBox &box : watch.seen)
+        seen.push_back(box.caption + " | " + box.text + " | " + std::to_string(box.icon) +
+                       (box.owner == mainWindow ? " | main window" : box.owner == NULL ? " | none" : " | other"));
+    EXPECT_EQ(want, seen);
 }
 
 // One statement of imagelog.sql; the values are given as they stand inside the quotes.
@@ -58,10 +54,9 @@ static std::string Row(const std::string &name, int width, int height, unsigned 
                        const std::string &commentary = "", const std::string &secId = "",
                        const std::string &dir = "")
 {
-    return "INSERT INTO photo_img (`name`, `img_name`, `commentary`, `width`, `height`, `size`, "
-           "`date`, `sec_id`, `dir`) VALUES ('" + name + "','" + name + "','" + commentary + "','" +
-           std::to_string(width) + "','" + std::to_string(height) + "','" + std::to_string(size) +
-           "','" + std::string(dateStamp) + "','" + secId + "','" + dir + "');\n";
+    return Statement("'" + name + "','" + name + "','" + commentary + "','" + std::to_string(width) + "','" +
+                     std::to_string(height) + "','" + std::to_string(size) + "','" + std::string(dateStamp) + "','" +
+                     secId + "','" + dir + "'");
 }
 
 class Batch : public testing::Test {
@@ -262,24 +257,6 @@ TEST_F(Batch, DefaultHoldsForOneJobOnly)
     EXPECT_EQ(3u, folder.List("thumbnails").size());
 }
 
-// Esc writes the row as it was filled in; the dialog comes again at the next image.
-TEST_F(Batch, EscWritesTheFilledInValues)
-{
-    Put(folder, "one.jpg", JPEG_800x600);
-    Put(folder, "two.jpg", JPEG_800x600);
-    watch.Then([](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_REC_COMMENTARY, "thrown away");
-        PressNow(dialog, IDCANCEL);
-    });
-    watch.Then(Press(IDCANCEL));
-    Run(folder.winPath);
-    ExpectBoxes({recordDialog, recordDialog}, watch);
-    std::string expected;
-    for (const std::string &name : folder.SearchOrder("*.jpg"))
-        expected += Row(name, 800, 600, folder.ReadFile(name).size());
-    EXPECT_EQ(expected, folder.ReadFile("imagelog.sql"));
-}
-
 // A name without a dot must not inherit the base name of the image before it.
 TEST_F(Batch, NamesWithoutDotDoNotInheritTheLastBaseName)
 {
@@ -309,15 +286,45 @@ TEST_F(Batch, LaterSameNamedThumbnailReplacesTheEarlier)
     EXPECT_NE(std::string::npos, log.find("('photo.png','photo.png','','300','600'"));
 }
 
-TEST_F(Batch, NothingMatchesLeavesAnEmptyLog)
+// Where the job has nothing to do or nowhere to write, beside photo.jpg: one box, and
+// the folder then holds what it held and only the entries named besides.
+TEST_F(Batch, StoppedJobsWriteOnlyWhatTheyMust)
 {
-    Put(folder, "photo.png", PNG_300x600);
-    Run(folder.winPath);
-    ExpectBoxes({ErrorBox("FindFirstFile")}, watch);
-    EXPECT_TRUE(folder.Exists("imagelog.sql"));
-    EXPECT_EQ("", folder.ReadFile("imagelog.sql"));
-    EXPECT_TRUE(folder.Exists("thumbnails"));
-    EXPECT_TRUE(folder.List("thumbnails").empty());
+    struct Case {
+        const char *label;
+        std::function<void(const TestFolder &)> plant;
+        std::string mask;
+        Box box;  // "%s" in its text stands for the folder's Windows path
+        std::map<std::string, std::string> added;
+    };
+    const std::string rows = "INSERT INTO photo_img VALUES ('a');\nINSERT INTO photo_img VALUES ('b');\n";
+    const Case cases[] = {
+        {"nothing matches", [](const TestFolder &) {}, "*.png", ErrorBox("FindFirstFile"),
+         {{"imagelog.sql", ""}, {"thumbnails/", ""}}},
+        {"imagelog.sql is a folder", [](const TestFolder &f) { f.MakeDir("imagelog.sql"); }, "*.jpg",
+         ErrorBox("fopen imagelog.sql"), {}},
+        {"imagelog.sql may not be written", [&rows](const TestFolder &f) {
+             f.WriteFile("imagelog.sql", rows);
+             ASSERT_EQ(0, chmod(f.Path("imagelog.sql").c_str(), 0444));
+         }, "*.jpg", ErrorBox("fopen imagelog.sql"), {}},
+        {"thumbnails is a file", [](const TestFolder &f) { f.WriteFile("thumbnails", "not a folder"); }, "*.jpg",
+         ErrorBox(notAFolder + "%s\\thumbnails\\", ICON_WARNING), {{"imagelog.sql", ""}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        TestFolder here;
+        BoxWatch boxes;
+        Put(here, "photo.jpg", JPEG_800x600);
+        c.plant(here);
+        std::map<std::string, std::string> expected = FolderSnapshot(here.unixPath);
+        expected.insert(c.added.begin(), c.added.end());
+        Box box = c.box;
+        if (box.text.find("%s") != std::string::npos)
+            box.text.replace(box.text.find("%s"), 2, here.winPath);
+        Run(here.winPath, c.mask);
+        ExpectBoxes({box}, boxes);
+        EXPECT_EQ(expected, FolderSnapshot(here.unixPath));
+    }
 }
 
 // A working directory that is gone: the job writes nothing, here or anywhere else.
@@ -327,66 +334,25 @@ TEST_F(Batch, MissingWorkDirWritesNothing)
     SetCurrentDirectoryA(current.winPath.c_str());
     recordDefaultsSet = 1;
     Run(folder.winPath + "\\gone", "*.*");
-    ASSERT_EQ(1u, watch.seen.size()) << Seen(watch.seen);
+    ASSERT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_EQ("Error", watch.seen[0].caption);
     EXPECT_NE(std::string::npos, watch.seen[0].text.find(folder.winPath + "\\gone"));
     EXPECT_TRUE(current.List().empty());
     EXPECT_TRUE(folder.List().empty());
 }
 
-// A log that cannot be opened ends the job after the message: no thumbnails without rows.
-TEST_F(Batch, LogThatCannotBeOpenedEndsTheJob)
+// A thumbnails folder that cannot be made, on a disk with no room for one more entry (its
+// root, the photo and the log take them all): the user is told which folder, and the job
+// stops there, before it asks about any image.
+TEST_F(Batch, ThumbnailsFolderThatCannotBeMadeIsNamed)
 {
-    folder.MakeDir("imagelog.sql");
-    Put(folder, "photo.jpg", JPEG_800x600);
-    recordDefaultsSet = 1;
-    Run(folder.winPath);
-    ExpectBoxes({ErrorBox("fopen imagelog.sql")}, watch);
-    EXPECT_FALSE(folder.Exists("thumbnails"));
-    EXPECT_EQ((std::vector<std::string>{"imagelog.sql", "photo.jpg"}), folder.List());
-}
-
-// Every row is on the disk as soon as it is written: read the log while the dialog for
-// the second image is still open.
-TEST_F(Batch, EachRowReachesTheDiskAtOnce)
-{
-    Put(folder, "one.jpg", JPEG_800x600);
-    Put(folder, "two.jpg", JPEG_800x600);
-    std::vector<std::string> order = folder.SearchOrder("*.jpg");
-    std::string seenMidway;
-    watch.Then(Press(IDOK));
-    watch.Then([&](HWND dialog) {
-        seenMidway = folder.ReadFile("imagelog.sql");
-        PressNow(dialog, IDOK);
-    });
-    Run(folder.winPath);
-    EXPECT_EQ(Row(order[0], 800, 600, folder.ReadFile(order[0]).size()), seenMidway);
-}
-
-// With "*.*" every entry is offered, directories and the job's own files included; all
-// but the image give the load-failure box, in the order of the listing.
-TEST_F(Batch, EveryMatchingEntryIsOffered)
-{
-    Put(folder, "photo.jpg", JPEG_800x600);
-    AnswerEveryBoxWithOk(8);
-    Run(folder.winPath, "*.*");
-    std::vector<Box> expected;
-    for (const std::string &name : folder.SearchOrder("*.*"))
-        expected.push_back(name == "photo.jpg" ? recordDialog : loadFailed);
-    EXPECT_GE(expected.size(), 3u);  // photo.jpg, imagelog.sql, thumbnails (and . and .. where listed)
-    ExpectBoxes(expected, watch);
-    EXPECT_EQ(Row("photo.jpg", 800, 600, folder.ReadFile("photo.jpg").size()), folder.ReadFile("imagelog.sql"));
-    EXPECT_EQ(std::vector<std::string>{"photo_small.jpg"}, folder.List("thumbnails"));
-}
-
-// A file where the thumbnails folder should be: the job has nowhere to save, so it says
-// so before asking anything and writes no row.
-TEST_F(Batch, ThumbnailsFolderThatIsAFile)
-{
-    folder.WriteFile("thumbnails", "not a folder");
-    Put(folder, "photo.jpg", JPEG_800x600);
-    Run(folder.winPath);
-    ExpectBoxes({ErrorBox(notAFolder + folder.winPath + "\\thumbnails\\", ICON_WARNING)}, watch);
-    EXPECT_EQ("", folder.ReadFile("imagelog.sql"));
-    EXPECT_EQ("not a folder", folder.ReadFile("thumbnails"));
+    SmallDisk disk(folder.Path("disk"), "1m", 3);
+    if (!disk.mounted)
+        GTEST_SKIP() << disk.failure;
+    Put(folder, "disk/photo.jpg", JPEG_800x600);
+    Run(folder.winPath + "\\disk");
+    ExpectBoxes({ErrorBox(folder.winPath + "\\disk\\thumbnails\\", ICON_WARNING)}, watch);
+    EXPECT_TRUE(!watch.seen.empty() && watch.seen[0].messageBox);
+    EXPECT_EQ((std::vector<std::string>{"imagelog.sql", "photo.jpg"}), folder.List("disk"));
+    EXPECT_EQ("", folder.ReadFile("disk/imagelog.sql"));
 }

@@ -14,16 +14,14 @@
 #include "fixture.h"
 #include "hostile.h"
 #include "images.h"
+#include "jobs.h"
+#include "jobtexts.h"
 
 #include "base/state.h"
 #include "res/resource.h"
 #include "decode/decoder.h"
-#include "decode/imagesize.h"
-#include "decode/sourcefile.h"
 #include "base/base.h"
 #include "thumbs/thumbs.h"
-
-static const char *const libraryCaption = "File not IMAGE FORMAT";
 
 // Bytes ------------------------------------------------------------------------------
 
@@ -92,11 +90,11 @@ struct Outcome {
     FIBITMAP *thumb = NULL;          // kept when asked
 };
 
-static std::vector<std::string> Captions(const BoxWatch &watch, size_t from)
+static std::vector<std::string> Captions(const BoxWatch &watch)
 {
     std::vector<std::string> captions;
-    for (size_t i = from; i < watch.seen.size(); i++)
-        captions.push_back(watch.seen[i].caption);
+    for (const SeenBox &box : watch.seen)
+        captions.push_back(box.caption);
     return captions;
 }
 
@@ -132,7 +130,7 @@ static Outcome ThroughWorkers(const std::string &name, bool keepThumb = false)
         outcome.reports.push_back(text);
         ImageLibraryMessage(format, text);
     }
-    outcome.boxes = Captions(watch, 0);
+    outcome.boxes = Captions(watch);
     FIBITMAP *made = decoded.loaded ? decoded.thumbnail : NULL;
     decoded.thumbnail = made == NULL ? decoded.thumbnail : NULL;
     Describe(outcome, decoded.loaded, decoded.width, decoded.height, made, keepThumb);
@@ -153,7 +151,7 @@ static Outcome InProcess(const std::string &name, bool keepThumb = false)
     FIBITMAP *image = format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(format)
                           ? FreeImage_Load(format, unixPath, 0) : NULL;
     FIBITMAP *made = image != NULL ? FreeImage_MakeThumbnail(image, thumbSize, TRUE) : NULL;
-    outcome.boxes = Captions(watch, 0);
+    outcome.boxes = Captions(watch);
     Describe(outcome, image != NULL, image != NULL ? FreeImage_GetWidth(image) : 0,
              image != NULL ? FreeImage_GetHeight(image) : 0, made, keepThumb);
     if (image != NULL)
@@ -200,8 +198,7 @@ TEST_F(DecoderTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
     for (const auto &size : sizes)
         folder.WriteFile("p" + std::to_string(size[0]) + "x" + std::to_string(size[1]) + ".jpg",
                          Jpeg(size[0], size[1]));
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    for (const std::string &name : folder.SearchOrder(findMask)) {
+    for (const std::string &name : folder.SearchOrder("*.jpg")) {
         Outcome pooled = ThroughWorkers(name, true);
         Outcome plain = InProcess(name, true);
         ASSERT_TRUE(pooled.loaded) << name;
@@ -211,16 +208,6 @@ TEST_F(DecoderTest, ScaledJpegKeepsSourceSizeAndFullDecodeThumbnailSize)
         EXPECT_EQ(plain.thumbHeight, pooled.thumbHeight) << name;
         EXPECT_EQ(plain.thumbBpp, pooled.thumbBpp) << name;
         EXPECT_TRUE(pooled.boxes.empty()) << name;
-        // the frame header the size check reads says what the full decode gives
-        static SourceFile source;
-        ImageBytes bytes;
-        DWORD declaredWidth = 0, declaredHeight = 0;
-        ASSERT_EQ(SOURCE_OPENED, SourceOpen(&source, name.c_str())) << name;
-        ImageBytesFromSource(&bytes, &source);
-        EXPECT_EQ(IMAGE_SIZE_KNOWN, JpegDeclaredSize(&bytes, &declaredWidth, &declaredHeight)) << name;
-        SourceClose(&source);
-        EXPECT_EQ(plain.width, declaredWidth) << name;
-        EXPECT_EQ(plain.height, declaredHeight) << name;
         if (pooled.thumb != NULL && plain.thumb != NULL && pooled.thumbWidth == plain.thumbWidth
             && pooled.thumbHeight == plain.thumbHeight && plain.thumbWidth > 2 && plain.thumbHeight > 2) {
             EXPECT_GT(Psnr(plain.thumb, pooled.thumb), 30.0) << name;
@@ -242,19 +229,11 @@ TEST_F(DecoderTest, OtherFormatsGiveTheSameThumbnailFile)
     FIBITMAP *picture = Picture(200, 100);
     FreeImage_SetDotsPerMeterX(picture, 3780);
     FreeImage_SetDotsPerMeterY(picture, 3780);
-    FITAG *comment = FreeImage_CreateTag();
-    FreeImage_SetTagKey(comment, "Comment");
-    FreeImage_SetTagType(comment, FIDT_ASCII);
-    FreeImage_SetTagCount(comment, 6);
-    FreeImage_SetTagLength(comment, 6);
-    FreeImage_SetTagValue(comment, "hello");
-    FreeImage_SetMetadata(FIMD_COMMENTS, picture, "Comment", comment);
-    FreeImage_DeleteTag(comment);
+    FreeImage_SetMetadataKeyValue(FIMD_COMMENTS, picture, "Comment", "hello");
     folder.WriteFile("tagged.png", Encode(picture, FIF_PNG, 0));
     FreeImage_Unload(picture);
 
-    TextCopy(findMask, sizeof findMask, "*.png");
-    for (const std::string &name : folder.SearchOrder(findMask)) {
+    for (const std::string &name : folder.SearchOrder("*.png")) {
         Outcome pooled = ThroughWorkers(name, true);
         Outcome plain = InProcess(name, true);
         ASSERT_TRUE(pooled.loaded && plain.loaded) << name;
@@ -269,60 +248,32 @@ TEST_F(DecoderTest, OtherFormatsGiveTheSameThumbnailFile)
     }
 }
 
-// Crashes, refusals and special files give "not loaded" and nothing else; files the
-// library merely complains about give the same boxes as in the job; a crashed worker
-// is replaced and the entries after it load.
-TEST_F(DecoderTest, BadFilesCostOneEntryEach)
+// A file that crashes a fresh worker (the Exif bomb) or that needs more than the worker's memory ceiling (a PFM of 15000 x 15000 within the pixel
+// limit, 2.7 GB of float pixels: the library reports the failed allocation) costs that
+// entry only: the entry after it loads as ever.
+TEST_F(DecoderTest, AnEntryThatFailsInAWorkerCostsThatEntryOnly)
 {
-    folder.WriteFile("a_exif.jpg", ExifBombJpeg());
-    folder.WriteFile("b_good.jpg", Jpeg(800, 600));
-    folder.WriteFile("c_good.jpg", Jpeg(640, 480));
-    folder.WriteFile("d_psd.jpg", RunawayRlePsd());
-    folder.WriteFile("e_huge.bmp", BmpBomb(60000, 60000));
-    folder.WriteFile("f_truncated.jpg", Jpeg(400, 300).substr(0, 3000));
-    folder.WriteFile("g_empty.jpg", "");
-    folder.WriteFile("i_good.jpg", Jpeg(300, 400));
-    ASSERT_EQ(0, mkfifo(folder.Path("h_pipe.jpg").c_str(), 0644));
-    TextCopy(findMask, sizeof findMask, "*.*");
-
-    std::map<std::string, Outcome> pooled;
-    pooled["a_exif.jpg"] = ThroughWorkers("a_exif.jpg");  // first, in a fresh worker
-    for (const std::string &name : folder.SearchOrder(findMask))
-        if (!pooled.count(name))
-            pooled[name] = ThroughWorkers(name);
-
-    std::vector<std::string> none;
-    for (const char *bad : {"a_exif.jpg", "d_psd.jpg", "e_huge.bmp", "h_pipe.jpg"}) {
-        EXPECT_FALSE(pooled[bad].loaded) << bad;
-        EXPECT_EQ(none, pooled[bad].boxes) << bad;
-    }
-    for (const char *safe : {"b_good.jpg", "c_good.jpg", "f_truncated.jpg", "g_empty.jpg", "i_good.jpg"}) {
-        Outcome plain = InProcess(safe);
-        EXPECT_EQ(plain.loaded, pooled[safe].loaded) << safe;
-        EXPECT_EQ(plain.boxes, pooled[safe].boxes) << safe;
-        EXPECT_EQ(plain.width, pooled[safe].width) << safe;
-        EXPECT_EQ(plain.thumbHeight, pooled[safe].thumbHeight) << safe;
-    }
-    // the library complained about both: once about the end, once about nothing at all
-    EXPECT_EQ(std::vector<std::string>{libraryCaption}, pooled["f_truncated.jpg"].boxes);
-    EXPECT_EQ(std::vector<std::string>{libraryCaption}, pooled["g_empty.jpg"].boxes);
-    EXPECT_TRUE(pooled["i_good.jpg"].loaded);
-}
-
-// A PFM of 15000 x 15000 is within the pixel limit but needs 2.7 GB of float pixels: the
-// worker's memory ceiling makes the allocation fail, which the library reports, and the
-// entry after it loads as ever.
-TEST_F(DecoderTest, MemoryCeilingFailsAnImageThatNeedsMore)
-{
-    folder.WriteFile("a_big.pfm", "PF\n15000 15000\n-1.0\n" + std::string(4096, '\0'));
+    struct Case { const char *name; std::string bytes; const char *report; };  // NULL: no box at all
+    const Case cases[] = {
+        {"a_exif.jpg", ExifBombJpeg(), NULL},
+        {"a_big.pfm", "PF\n15000 15000\n-1.0\n" + std::string(4096, '\0'), "DIB allocation failed"},
+    };
     folder.WriteFile("b_good.jpg", Jpeg(320, 240));
-    Outcome big = ThroughWorkers("a_big.pfm");
-    Outcome good = ThroughWorkers("b_good.jpg");
-    EXPECT_FALSE(big.loaded);
-    ASSERT_EQ(1u, big.reports.size());
-    EXPECT_EQ(0u, big.reports[0].find("DIB allocation failed")) << big.reports[0];
-    EXPECT_TRUE(good.loaded);
-    EXPECT_EQ(320u, good.width);
+    for (const Case &c : cases) {
+        folder.WriteFile(c.name, c.bytes);
+        DecoderShutdown();
+        Outcome bad = ThroughWorkers(c.name);
+        Outcome good = ThroughWorkers("b_good.jpg");
+        EXPECT_FALSE(bad.loaded) << c.name;
+        if (c.report == NULL) {
+            EXPECT_EQ(std::vector<std::string>(), bad.boxes) << c.name;
+        } else {
+            ASSERT_EQ(1u, bad.reports.size()) << c.name;
+            EXPECT_EQ(0u, bad.reports[0].find(c.report)) << bad.reports[0];
+        }
+        EXPECT_TRUE(good.loaded) << c.name;
+        EXPECT_EQ(320u, good.width) << c.name;
+    }
 }
 
 // What the job checks before writing an entry: it is unchanged only while its path opens
@@ -360,38 +311,7 @@ TEST_F(DecoderTest, AnEntryIsUnchangedOnlyWhileItIsTheFileDecoded)
     }
 }
 
-// Asked in another order than the search lists, or with no worker program at all, the
-// pool still gives every entry its own result.
-TEST_F(DecoderTest, OutOfOrderNamesAndMissingWorkerStillLoad)
-{
-    folder.WriteFile("a.jpg", Jpeg(500, 400));
-    folder.WriteFile("b.jpg", Jpeg(400, 500));
-    folder.WriteFile("c.jpg", Jpeg(250, 250));
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    std::vector<std::string> names = folder.SearchOrder(findMask);
-    ASSERT_EQ(3u, names.size());
-    std::reverse(names.begin(), names.end());
-    for (const std::string &name : names) {
-        Outcome pooled = ThroughWorkers(name);
-        Outcome plain = InProcess(name);
-        EXPECT_EQ(plain.width, pooled.width) << name;
-        EXPECT_EQ(plain.height, pooled.height) << name;
-        EXPECT_EQ(plain.thumbWidth, pooled.thumbWidth) << name;
-    }
-
-    UseStandIn("exit");
-    for (const std::string &name : names) {
-        Outcome pooled = ThroughWorkers(name);
-        EXPECT_TRUE(pooled.loaded) << name;
-        EXPECT_EQ(150u, (std::max)(pooled.thumbWidth, pooled.thumbHeight)) << name;
-    }
-    UseStandIn(NULL);
-}
-
 // The job over a folder ---------------------------------------------------------------
-
-static const char *const loadCaption = "dib = GenericLoader(WFD.cFileName, 0)";
-static const char *const recordCaption = "Установка описаний файлов для сайта example.org";
 
 // What a whole job showed and left behind.
 struct JobRun {
@@ -402,13 +322,8 @@ struct JobRun {
 
 // Runs the job as the job dialog would, answering the first description dialog with
 // Default and every other box with OK.
-static JobRun RunJob(const TestFolder &folder, const char *mask, const char *suffix)
+static JobRun RunFolder(const TestFolder &folder, const char *mask)
 {
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    TextCopy(thumbDirPath, sizeof thumbDirPath, (folder.winPath + "\\thumbnails\\").c_str());
-    TextCopy(findMask, sizeof findMask, mask);
-    TextCopy(thumbSuffix, sizeof thumbSuffix, suffix);
-    thumbSize = 150;
     BoxWatch watch;
     bool answered = false;
     for (int i = 0; i < 64; i++)
@@ -419,7 +334,7 @@ static JobRun RunJob(const TestFolder &folder, const char *mask, const char *suf
             PressNow(box, record && !answered ? IDC_REC_DEFAULT : record ? IDCANCEL : IDOK);
             answered = answered || record;
         });
-    MakeThumbnails();
+    RunThumbnailJob(folder.winPath, mask);
     JobRun run;
     for (const SeenBox &box : watch.seen)
         run.boxes.push_back(box.caption + " | " + box.text + " | " + std::to_string(box.icon));
@@ -427,6 +342,22 @@ static JobRun RunJob(const TestFolder &folder, const char *mask, const char *suf
     for (const std::string &name : folder.List("thumbnails"))
         run.thumbnails[name] = ImageFileSize(folder.Path("thumbnails/" + name));
     return run;
+}
+
+// Each of the images has its row, after the previous one's, and a thumbnail of 150 pixels
+// on its longer side; nothing else has either.
+static void ExpectRowsInOrder(JobRun &run, const std::vector<std::string> &images)
+{
+    size_t at = 0;
+    for (const std::string &name : images) {
+        size_t found = run.log.find("('" + name + "'", at);
+        EXPECT_NE(std::string::npos, found) << name << " has no row after the previous one";
+        at = found == std::string::npos ? at : found;
+        std::string thumbName = name.substr(0, name.rfind('.')) + "_small.jpg";
+        EXPECT_EQ(150, (std::max)(run.thumbnails[thumbName].width, run.thumbnails[thumbName].height)) << name;
+    }
+    EXPECT_EQ(images.size(), run.thumbnails.size());
+    EXPECT_EQ((int)images.size(), RowCount(run.log));
 }
 
 static std::string Lines(const std::vector<std::string> &lines)
@@ -453,9 +384,9 @@ TEST(JobWithWorkers, SameBoxesRowsAndThumbnailsAsDecodingInTheJob)
     folder.MakeDir("h_folder.jpg");
     folder.WriteFile("i_last.jpg", Jpeg(2047, 1535));
 
-    JobRun pooled = RunJob(folder, "*.*", "_small.jpg");
+    JobRun pooled = RunFolder(folder, "*.*");
     UseStandIn("exit");
-    JobRun plain = RunJob(folder, "*.*", "_small.jpg");
+    JobRun plain = RunFolder(folder, "*.*");
     UseStandIn(NULL);
 
     EXPECT_EQ(Lines(plain.boxes), Lines(pooled.boxes));
@@ -468,51 +399,6 @@ TEST(JobWithWorkers, SameBoxesRowsAndThumbnailsAsDecodingInTheJob)
     EXPECT_EQ((PixelSize{150, 112}), pooled.thumbnails["d_middle_small.jpg"]);
 }
 
-// Files that crash, hang or overwhelm the library, first, in the middle and last among
-// good ones: each costs exactly its load-failure box; every good image gets its row and
-// thumbnail, in the listing order; the job ends.
-TEST(JobWithWorkers, EachBadFileCostsExactlyItsBox)
-{
-    StartProgram();
-    TestFolder folder;
-    folder.WriteFile("a_psd.jpg", RunawayRlePsd());
-    folder.WriteFile("b_good.jpg", Jpeg(800, 600));
-    folder.WriteFile("c_huge.bmp", BmpBomb(60000, 60000));
-    folder.WriteFile("d_good.jpg", Jpeg(640, 480));
-    ASSERT_EQ(0, mkfifo(folder.Path("e_pipe.jpg").c_str(), 0644));
-    folder.WriteFile("f_psd.jpg", RunawayRlePsd());
-    folder.WriteFile("g_good.jpg", Jpeg(300, 400));
-    folder.WriteFile("h_psd.jpg", RunawayRlePsd());
-
-    JobRun run = RunJob(folder, "*.*", "_small.jpg");
-
-    const std::string failed = std::string(loadCaption) + " |  | 1";
-    const std::string record = std::string(recordCaption) + " |  | 0";
-    std::vector<std::string> expected;
-    std::vector<std::string> rows;
-    for (const std::string &name : folder.SearchOrder("*.*")) {
-        bool good = name.find("good") != std::string::npos;
-        if (name == "thumbnails" || name == "imagelog.sql" || !good) {
-            expected.push_back(failed);
-            continue;
-        }
-        if (rows.empty())
-            expected.push_back(record);
-        rows.push_back(name);
-    }
-    EXPECT_EQ(Lines(expected), Lines(run.boxes));
-    size_t at = 0;
-    for (const std::string &name : rows) {
-        size_t found = run.log.find("('" + name + "'", at);
-        EXPECT_NE(std::string::npos, found) << name << " has no row after the previous one";
-        at = found == std::string::npos ? at : found;
-        std::string thumbName = name.substr(0, name.rfind('.')) + "_small.jpg";
-        EXPECT_EQ(150, (std::max)(run.thumbnails[thumbName].width, run.thumbnails[thumbName].height)) << name;
-    }
-    EXPECT_EQ(rows.size(), run.thumbnails.size());
-    EXPECT_EQ(rows.size(), (size_t)std::count(run.log.begin(), run.log.end(), '\n'));
-}
-
 // Workers decode ahead while the user describes an image, but nothing of a later image
 // reaches the log or the thumbnails folder before the user has answered for it; the
 // dialog shows each image's own source size.
@@ -523,21 +409,16 @@ TEST(JobWithWorkers, WorkDoneAheadWaitsForTheUsersAnswer)
     const int widths[] = {900, 700, 500, 300, 1100};
     for (int i = 0; i < 5; i++)
         folder.WriteFile("p" + std::to_string(i) + ".jpg", Jpeg(widths[i], 200));
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    thumbSize = 150;
-
     struct Seen { std::string name, width; size_t thumbnails, rows; };
     std::vector<Seen> seen;
     BoxWatch watch;
     for (int i = 0; i < 5; i++)
         watch.Then([&](HWND dialog) {
-            std::string log = folder.ReadFile("imagelog.sql");
             seen.push_back({ControlText(dialog, IDC_REC_NAME), ControlText(dialog, IDC_REC_WIDTH),
-                            folder.List("thumbnails").size(), (size_t)std::count(log.begin(), log.end(), '\n')});
+                            folder.List("thumbnails").size(), (size_t)RowCount(folder.ReadFile("imagelog.sql"))});
             PressNow(dialog, IDOK);
         });
-    MakeThumbnails();
+    RunThumbnailJob(folder.winPath);
 
     ASSERT_EQ(5u, seen.size()) << Describe(watch.seen);
     std::vector<std::string> listed = folder.SearchOrder("*.jpg");
@@ -552,7 +433,8 @@ TEST(JobWithWorkers, WorkDoneAheadWaitsForTheUsersAnswer)
 
 // A folder of hostile files among good images: header bombs of several formats, the
 // progressive JPEG that declares just over the pixel limit, a named pipe, files cut short
-// and, where a worker can take it, the PSD that crashes the library.
+// and, where a worker can take it, the PSD that crashes the library, first, in the middle
+// and last.
 struct HostileFile {
     std::string name;
     std::string bytes;
@@ -579,9 +461,11 @@ static std::vector<HostileFile> HostileFolder(bool withCrasher)
         {"o_tga.tga", TgaBomb(65535, 65535), false},
         {"p_psd.psd", PsdBomb(30000, 30000), false},
         {"q_good.jpg", Jpeg(300, 400), false},
+        {"s_bmp.bmp", BmpBomb(60000, 60000), false},
     };
-    if (withCrasher)
-        files.push_back({"j_crash.jpg", RunawayRlePsd(), false});
+    for (const char *name : {"0_crash.jpg", "j_crash.jpg", "z_crash.jpg"})
+        if (withCrasher)
+            files.push_back({name, RunawayRlePsd(), false});
     return files;
 }
 
@@ -601,7 +485,7 @@ static void CheckHostileFolder(bool withWorkers)
     }
     ASSERT_EQ(0, mkfifo(folder.Path("r_pipe.jpg").c_str(), 0644));
 
-    JobRun run = RunJob(folder, "*.*", "_small.jpg");
+    JobRun run = RunFolder(folder, "*.*");
 
     const std::string failed = std::string(loadCaption) + " |  | 1";
     const std::string record = std::string(recordCaption) + " |  | 0";
@@ -622,16 +506,7 @@ static void CheckHostileFolder(bool withWorkers)
         at++;
     }
     EXPECT_EQ(at, run.boxes.size()) << Lines(run.boxes);
-    size_t from = 0;
-    for (const std::string &name : rows) {
-        size_t found = run.log.find("('" + name + "'", from);
-        EXPECT_NE(std::string::npos, found) << name << " has no row after the previous one";
-        from = found == std::string::npos ? from : found;
-        std::string thumbName = name.substr(0, name.rfind('.')) + "_small.jpg";
-        EXPECT_EQ(150, (std::max)(run.thumbnails[thumbName].width, run.thumbnails[thumbName].height)) << name;
-    }
-    EXPECT_EQ(rows.size(), run.thumbnails.size());
-    EXPECT_EQ(rows.size(), (size_t)std::count(run.log.begin(), run.log.end(), '\n'));
+    ExpectRowsInOrder(run, rows);
     UseStandIn(NULL);
 }
 
@@ -641,7 +516,7 @@ TEST(JobWithWorkers, HostileFolderCostsEachBadFileItsBox)
 }
 
 // Without workers the job decodes in its own process and still refuses the special file
-// and the bombs before decoding; a crashing decoder it cannot survive, so that file is
+// and the bombs before decoding; a crashing decoder it cannot survive, so those files are
 // left out here.
 TEST(JobWithoutWorkers, HostileFolderCostsEachBadFileItsBox)
 {
@@ -682,10 +557,10 @@ TEST(WorkerFaults, EachCostsTheImagesItHeldAndTheJobEnds)
         UseStandIn(c.mode);
         long peak = PeakMegabytes();
         DWORD start = GetTickCount();
-        JobRun run = RunJob(folder, "*.jpg", "_small.jpg");
+        JobRun run = RunFolder(folder, "*.jpg");
         DWORD took = GetTickCount() - start;
         int failed = (int)std::count(run.boxes.begin(), run.boxes.end(), std::string(loadCaption) + " |  | 1");
-        int rows = (int)std::count(run.log.begin(), run.log.end(), '\n');
+        int rows = RowCount(run.log);
         EXPECT_EQ((std::min)(images, c.boxesPerWorker * Cores()), failed) << c.mode << "\n" << Lines(run.boxes);
         EXPECT_EQ((size_t)failed + 1, run.boxes.size()) << c.mode << ": only the description dialog besides";
         EXPECT_EQ(images - failed, rows) << c.mode;
@@ -715,10 +590,10 @@ TEST(WorkerFaults, AWorkerThatStallsAfterWorkingIsReplaced)
     names.insert(names.end(), {"f_crash.jpg", "g.jpg", "h.jpg"});
     for (const std::string &name : names)
         folder.WriteFile(name, name == "f_crash.jpg" ? RunawayRlePsd() : Jpeg(320, 240));
-    JobRun run = RunJob(folder, "*.jpg", "_small.jpg");
+    JobRun run = RunFolder(folder, "*.jpg");
     std::string failed = std::string(loadCaption) + " |  | 1";
     EXPECT_EQ(stalls + 1, (int)std::count(run.boxes.begin(), run.boxes.end(), failed)) << Lines(run.boxes);
-    EXPECT_EQ(6, (int)std::count(run.log.begin(), run.log.end(), '\n')) << run.log;
+    EXPECT_EQ(6, RowCount(run.log)) << run.log;
     EXPECT_EQ(6u, run.thumbnails.size());
     SetEnvironmentVariableA("FOTOBATCH_WATCHDOG_SECONDS", NULL);
     UseStandIn(NULL);
@@ -735,7 +610,7 @@ TEST(WorkerFaults, AWorkerWithoutItsCeilingDoesNotDecode)
     for (const char *mode : {(const char *)NULL, "noceiling"}) {
         UseStandIn(mode);
         long peak = PeakMegabytes();
-        JobRun run = RunJob(folder, "*.bmp", "_small.jpg");
+        JobRun run = RunFolder(folder, "*.bmp");
         long grown = PeakMegabytes() - peak;
         EXPECT_NE(std::string::npos, run.log.find("('big.bmp','big.bmp','','8000','8000'")) << run.log;
         if (mode == NULL)
@@ -744,37 +619,4 @@ TEST(WorkerFaults, AWorkerWithoutItsCeilingDoesNotDecode)
             EXPECT_GT(grown, 120) << "decoded in the job";
     }
     UseStandIn(NULL);
-}
-
-// Files put in place of listed ones before the decoder reaches them are the files checked
-// and loaded: a header bomb is refused, a larger picture gives its own size. With the
-// largest thumbnails the decoder reads one entry ahead, so at the first description
-// dialog the third and fourth entries are listed and not yet opened.
-TEST(JobWithWorkers, FilesSwappedAfterTheListingAreCheckedAsTheyAreThen)
-{
-    StartProgram();
-    TestFolder folder;
-    for (const char *name : {"a.jpg", "b.jpg", "c_bomb.jpg", "d_grown.jpg", "e.jpg"})
-        folder.WriteFile(name, Jpeg(40, 30));
-    TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
-    TextCopy(thumbDirPath, sizeof thumbDirPath, (folder.winPath + "\\thumbnails\\").c_str());
-    TextCopy(findMask, sizeof findMask, "*.jpg");
-    TextCopy(thumbSuffix, sizeof thumbSuffix, "_small.jpg");
-    thumbSize = THUMB_SIZE_MAX;
-    BoxWatch watch;
-    watch.Then([&folder](HWND dialog) {
-        folder.WriteFile("c_bomb.jpg", WithFrameSize(ProgressiveJpeg(64, 64), 16001, 16000));
-        folder.WriteFile("swap.tmp", Jpeg(400, 300));
-        rename(folder.Path("swap.tmp").c_str(), folder.Path("d_grown.jpg").c_str());
-        PressNow(dialog, IDC_REC_DEFAULT);
-    });
-    watch.Then([](HWND box) { PressNow(box, IDOK); });
-    MakeThumbnails();
-    std::string log = folder.ReadFile("imagelog.sql");
-    ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
-    EXPECT_EQ(loadCaption, watch.seen[1].caption);
-    EXPECT_EQ(4, (int)std::count(log.begin(), log.end(), '\n')) << log;
-    EXPECT_EQ(std::string::npos, log.find("c_bomb")) << log;
-    EXPECT_NE(std::string::npos, log.find("('d_grown.jpg','d_grown.jpg','','400','300'")) << log;
-    EXPECT_EQ((PixelSize{400, 300}), ImageFileSize(folder.Path("thumbnails/d_grown_small.jpg")));
 }
