@@ -6,6 +6,7 @@
 #include "gtest_win.h"
 #include "boxwatch.h"
 #include "fixture.h"
+#include "hostile.h"
 #include "images.h"
 #include "jobs.h"
 
@@ -104,13 +105,7 @@ TEST(Orientation, EveryValueTurnedUprightOnEveryPathAndBadTagsChangeNothing)
         std::string tail = "_" + std::to_string(size[0]);
         for (const Case &c : cases)
             sources[c.name + tail] = OrientedJpeg(picture, c.type, c.count, c.value, c.value % 2 == 0);
-        FIMEMORY *memory = FreeImage_OpenMemory();
-        FreeImage_SaveToMemory(FIF_JPEG, picture, memory, 95);
-        BYTE *data = NULL;
-        DWORD length = 0;
-        FreeImage_AcquireMemory(memory, &data, &length);
-        sources["none" + tail] = std::string((const char *)data, length);
-        FreeImage_CloseMemory(memory);
+        sources["none" + tail] = Encode(picture, FIF_JPEG, 95);
         FreeImage_Unload(picture);
     }
     for (const auto &source : sources)

@@ -5,6 +5,7 @@
 #include "boxwatch.h"
 #include "images.h"
 #include "jobs.h"
+#include "jobtexts.h"
 #include "base/state.h"
 #include "res/resource.h"
 
@@ -33,12 +34,6 @@ static void Later(std::function<void()> action)
     SetTimer(NULL, 0, 50, RunLater);
 }
 
-static std::string Statement(const std::string &values)
-{
-    return "INSERT INTO photo_img (`name`, `img_name`, `commentary`, `width`, `height`, `size`, "
-           "`date`, `sec_id`, `dir`) VALUES (" + values + ");\n";
-}
-
 // Types the nine values (empty ones left as shown) and presses the button.
 static BoxAnswer Type(const std::vector<std::string> &values, int button)
 {
@@ -51,6 +46,15 @@ static BoxAnswer Type(const std::vector<std::string> &values, int button)
     };
 }
 
+// The statement of the values, with 'S' in them for the size of the named file and 'D'
+// for the date stamp.
+static std::string ExpectedRow(const TestFolder &folder, std::string values, const std::string &name)
+{
+    values.replace(values.find("'S'"), 3, "'" + std::to_string(folder.ReadFile(name).size()) + "'");
+    values.replace(values.find("'D'"), 3, "'" + std::string(dateStamp) + "'");
+    return Statement(values);
+}
+
 // One 800 x 600 photo per job, run as Run! runs it.
 class Record : public testing::Test {
 protected:
@@ -58,14 +62,6 @@ protected:
     void Photo(const std::string &name) { ASSERT_TRUE(SaveTestImage(folder.Path(name), FIF_JPEG, 800, 600)); }
     void Run() { RunThumbnailJob(folder.winPath); }
     std::string Log() const { return folder.ReadFile("imagelog.sql"); }
-    // values with 'S' for the file's size and 'D' for the date stamp
-    std::string Expected(std::string values, const std::string &name) const
-    {
-        values.replace(values.find("'S'"), 3, "'" + std::to_string(folder.ReadFile(name).size()) + "'");
-        values.replace(values.find("'D'"), 3, "'" + std::string(dateStamp) + "'");
-        return Statement(values);
-    }
-
     TestFolder folder;
     BoxWatch watch;
 };
@@ -77,9 +73,11 @@ struct LiteralCase {
     std::string expectedValues;           // Windows-1251 bytes
 };
 
-// Quotes and backslashes are doubled, every other byte is kept: 1251 letters, CR LF.
+// Quotes and backslashes are doubled, every other byte is kept: 1251 letters, CR LF; full
+// fields that are all quotes double every byte and still fit the statement.
 TEST_F(Record, ValuesBecomeMySqlLiterals)
 {
+    const std::string quotes(999, '\''), doubled(1998, '\'');
     const LiteralCase cases[] = {
         {"plain", "photo.jpg", "", "", "", "'photo.jpg','photo.jpg','','800','600','S','D','',''"},
         {"quote in the name", "O'Neil.jpg", "", "", "", "'O''Neil.jpg','O''Neil.jpg','','800','600','S','D','',''"},
@@ -93,6 +91,9 @@ TEST_F(Record, ValuesBecomeMySqlLiterals)
          "'Фото ёж.jpg','Фото ёж.jpg','Красная площадь','800','600','S','D','','папка'"},
         {"two-line commentary", "photo.jpg", "first\r\nsecond", "3", "",
          "'photo.jpg','photo.jpg','first\r\nsecond','800','600','S','D','3',''"},
+        {"longest values", "photo.jpg", quotes, quotes, std::string(999, '\\'),
+         "'photo.jpg','photo.jpg','" + doubled + "','800','600','S','D','" + doubled + "','" + std::string(1998, '\\') +
+             "'"},
     };
     for (const LiteralCase &c : cases) {
         SCOPED_TRACE(c.label);
@@ -106,25 +107,9 @@ TEST_F(Record, ValuesBecomeMySqlLiterals)
             PressNow(dialog, IDOK);
         });
         RunThumbnailJob(here.winPath);
-        std::string values = c.expectedValues;
-        values.replace(values.find("'S'"), 3, "'" + std::to_string(here.ReadFile(c.name).size()) + "'");
-        values.replace(values.find("'D'"), 3, "'" + std::string(dateStamp) + "'");
-        EXPECT_EQ(Statement(values), here.ReadFile("imagelog.sql"));
+        EXPECT_EQ(ExpectedRow(here, c.expectedValues, c.name), here.ReadFile("imagelog.sql"));
     }
     EXPECT_EQ(0, watch.unanswered) << Describe(watch.seen);
-}
-
-// Full fields that are all quotes: the statement doubles every byte and still fits.
-TEST_F(Record, LongestValuesFitTheStatement)
-{
-    Photo("photo.jpg");
-    std::string quotes(999, '\'');
-    watch.Then(Type({"", "", quotes, "", "", "", "", quotes, std::string(999, '\\')}, IDOK));
-    Run();
-    std::string doubled(1998, '\'');
-    EXPECT_EQ(Expected("'photo.jpg','photo.jpg','" + doubled + "','800','600','S','D','" + doubled + "','" +
-                       std::string(1998, '\\') + "'", "photo.jpg"),
-              Log());
 }
 
 // Sparse files that start with a JPEG: the size comes from both halves of the listing
@@ -165,14 +150,14 @@ TEST_F(Record, DialogShowsTheNineValues)
     Run();
     ASSERT_EQ(1u, watch.seen.size());
     EXPECT_FALSE(watch.seen[0].messageBox);
-    EXPECT_EQ("Установка описаний файлов для сайта example.org", watch.seen[0].caption);
+    EXPECT_EQ(recordCaption, watch.seen[0].caption);
     EXPECT_EQ(mainWindow, watch.seen[0].owner);
     std::string size = std::to_string(folder.ReadFile(u8"фото.jpg").size());
     const std::string expected[9] = {"фото.jpg", "фото.jpg", "", "800", "600", size, dateStamp, "", ""};
     for (int i = 0; i < 9; i++)
         EXPECT_EQ(expected[i], shown[i]) << "control " << recordIds[i];
     EXPECT_EQ(okButton, focus);
-    EXPECT_EQ(Expected("'фото.jpg','фото.jpg','','800','600','S','D','',''", u8"фото.jpg"), Log());
+    EXPECT_EQ(ExpectedRow(folder, "'фото.jpg','фото.jpg','','800','600','S','D','',''", u8"фото.jpg"), Log());
 }
 
 // Ok and Default take all nine typed values for the row, Esc none; after Default the
@@ -202,9 +187,8 @@ TEST_F(Record, OkDefaultAndEscWithTypedValues)
             EXPECT_EQ(Statement("'typed 0','typed 1','typed 2','typed 3','typed 4','typed 5','typed 6',"
                                 "'typed 7','typed 8'"), first);
         } else {
-            std::string size = std::to_string(here.ReadFile(order[0]).size());
-            EXPECT_EQ(Statement("'" + order[0] + "','" + order[0] + "','','800','600','" + size + "','" +
-                                dateStamp + "','',''"), first);
+            EXPECT_EQ(ExpectedRow(here, "'" + order[0] + "','" + order[0] + "','','800','600','S','D','',''", order[0]),
+                      first);
         }
     }
 }
@@ -238,7 +222,7 @@ TEST_F(Record, EnterInTheCommentaryConfirms)
         });
     });
     Run();
-    EXPECT_EQ(Expected("'photo.jpg','photo.jpg','typed','800','600','S','D','',''", "photo.jpg"), Log());
+    EXPECT_EQ(ExpectedRow(folder, "'photo.jpg','photo.jpg','typed','800','600','S','D','',''", "photo.jpg"), Log());
     EXPECT_EQ(0, watch.unanswered);
 }
 
