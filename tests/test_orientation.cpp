@@ -69,20 +69,6 @@ static int FileOrientation(const std::string &unixPath)
     return value;
 }
 
-// Runs the job over *.jpg with "Default" at the first description dialog and returns
-// the log; with noWorker its workers end at once and the job decodes in its own process.
-static std::string RunJob(const TestFolder &folder, bool noWorker)
-{
-    StartProgram();
-    if (noWorker)
-        UseStandIn("exit");
-    BoxWatch watch;
-    watch.Then(Press(IDC_REC_DEFAULT));
-    RunThumbnailJob(folder.winPath);
-    EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
-    return folder.ReadFile("imagelog.sql");
-}
-
 TEST(Orientation, EveryValueTurnedUprightOnEveryPathAndBadTagsChangeNothing)
 {
     // seen: the colours at the four corners of the photo as a viewer shows it
@@ -111,8 +97,16 @@ TEST(Orientation, EveryValueTurnedUprightOnEveryPathAndBadTagsChangeNothing)
     for (const auto &source : sources)
         folder.WriteFile(source.first + ".jpg", source.second);
 
+    // with "Default" at the first description dialog; without workers (they end at once)
+    // the job decodes in its own process
     for (bool noWorker : {false, true}) {
-        std::string log = RunJob(folder, noWorker);
+        StartProgram();
+        UseStandIn(noWorker ? "exit" : NULL);
+        BoxWatch watch;
+        watch.Then(Press(IDC_REC_DEFAULT));
+        RunThumbnailJob(folder.winPath);
+        EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
+        std::string log = folder.ReadFile("imagelog.sql");
         for (const auto &size : sizes) {
             std::string tail = "_" + std::to_string(size[0]);
             std::string untagged = folder.ReadFile("thumbnails/none" + tail + "_small.jpg");
@@ -143,4 +137,5 @@ TEST(Orientation, EveryValueTurnedUprightOnEveryPathAndBadTagsChangeNothing)
             }
         }
     }
+    UseStandIn(NULL);
 }

@@ -67,7 +67,8 @@ static void Link(const TestFolder &base, const std::string &target, const std::s
 
 // A link in the folder is replaced by the job's own file, never written through; a
 // thumbnails folder that is a link is not used; settings that would lead out of the
-// folder are refused before anything is written.
+// folder are refused by the job itself before anything is written (which of them are
+// refused, the job dialog's test tells: both ask the same check).
 TEST_F(ThumbWrites, NothingOutsideTheFolderChanges)
 {
     const std::string refusedMask = "Маска поиска не может содержать \\ / или :\n";
@@ -87,12 +88,8 @@ TEST_F(ThumbWrites, NothingOutsideTheFolderChanges)
          "*.jpg", "_small.jpg", "thumbnails - не папка (файл или ссылка), миниатюры не записаны:\n", false},
         {"suffix into the parent folders", [](const TestFolder &) {}, "*.jpg", "\\..\\..\\outside\\photo.jpg",
          refusedSuffix + "\\..\\..\\outside\\photo.jpg", false},
-        {"suffix with a slash", [](const TestFolder &) {}, "*.jpg", "/../x.jpg", refusedSuffix + "/../x.jpg", false},
-        {"suffix with a drive", [](const TestFolder &) {}, "*.jpg", "c:x.jpg", refusedSuffix + "c:x.jpg", false},
         {"mask of another folder", [](const TestFolder &) {}, "..\\outside\\*.jpg", "_small.jpg",
          refusedMask + "..\\outside\\*.jpg", false},
-        {"mask with a slash", [](const TestFolder &) {}, "../outside/*.jpg", "_small.jpg",
-         refusedMask + "../outside/*.jpg", false},
     };
     for (const LinkCase &c : cases) {
         SCOPED_TRACE(c.label);

@@ -51,7 +51,6 @@ static std::string Png16(int width, int height)
 // there; in a worker whose heap has grown the read may land on its own memory instead.
 static std::string ExifBombJpeg()
 {
-    std::string jpeg = Jpeg(64, 48);
     std::string tiff("II*\0", 4);
     Put(tiff, 8, 4, false);
     Put(tiff, 0xFFFF, 2, false);
@@ -61,11 +60,7 @@ static std::string ExifBombJpeg()
         Put(tiff, 200, 4, false);
         Put(tiff, 0x7FFFFFF0u, 4, false);
     }
-    std::string app1("Exif\0\0", 6);
-    app1 += tiff;
-    std::string segment("\xFF\xE1", 2);
-    Put(segment, (unsigned)app1.size() + 2, 2, true);
-    return jpeg.substr(0, 2) + segment + app1 + jpeg.substr(2);
+    return AfterSoi(Jpeg(64, 48), JpegSegment(0xE1, std::string("Exif\0\0", 6) + tiff));
 }
 
 // The pool under test ---------------------------------------------------------------
