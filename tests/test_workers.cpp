@@ -3,6 +3,7 @@
 // only. The bad files are made here, byte by byte, as they occur in the wild.
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <math.h>
 #include <stdlib.h>
@@ -276,27 +277,24 @@ TEST_F(DecoderTest, AnEntryThatFailsInAWorkerCostsThatEntryOnly)
 // and is that file from then on.
 TEST_F(DecoderTest, AnEntryIsUnchangedOnlyWhileItIsTheFileDecoded)
 {
-    struct Case { const char *change; bool unchanged; unsigned widthAgain; };  // 0: not loaded
+    const TestFolder &f = folder;
+    struct Case { const char *change; std::function<void()> make; bool unchanged; unsigned widthAgain; };  // 0: not loaded
     const Case cases[] = {
-        {"none", true, 320}, {"same bytes written again", false, 320}, {"overwritten", false, 640},
-        {"replaced by a rename", false, 500}, {"deleted", false, 0},
+        {"none", [] {}, true, 320},
+        {"same bytes written again", [&f] { f.WriteFile("p.jpg", Jpeg(320, 240)); }, false, 320},
+        {"overwritten", [&f] { f.WriteFile("p.jpg", Jpeg(640, 480)); }, false, 640},
+        {"replaced by a rename", [&f] {
+             f.WriteFile("new.tmp", Jpeg(500, 400));
+             rename(f.Path("new.tmp").c_str(), f.Path("p.jpg").c_str());
+         }, false, 500},
+        {"deleted", [&f] { remove(f.Path("p.jpg").c_str()); }, false, 0},
     };
     for (const Case &c : cases) {
         folder.WriteFile("p.jpg", Jpeg(320, 240));
         DecodedEntry entry;
         ASSERT_TRUE(DecoderBegin("p.jpg", 150) && DecoderNext(&entry)) << c.change;
         EXPECT_TRUE(entry.identified) << c.change;
-        std::string change = c.change;
-        if (change == "same bytes written again")
-            folder.WriteFile("p.jpg", Jpeg(320, 240));
-        else if (change == "overwritten")
-            folder.WriteFile("p.jpg", Jpeg(640, 480));
-        if (change == "replaced by a rename") {
-            folder.WriteFile("new.tmp", Jpeg(500, 400));
-            rename(folder.Path("new.tmp").c_str(), folder.Path("p.jpg").c_str());
-        }
-        if (change == "deleted")
-            remove(folder.Path("p.jpg").c_str());
+        c.make();
         EXPECT_EQ(c.unchanged, (bool)DecoderEntryUnchanged(&entry)) << c.change;
         DecoderDecodeAgain(&entry);
         EXPECT_EQ(c.widthAgain, entry.loaded ? entry.width : 0u) << c.change;
