@@ -39,21 +39,16 @@ std::string Encode(FIBITMAP *picture, FREE_IMAGE_FORMAT format, int flags)
     return bytes;
 }
 
-std::string Jpeg(int width, int height)
+static std::string EncodedPicture(int width, int height, int flags)
 {
     FIBITMAP *picture = Picture(width, height);
-    std::string bytes = Encode(picture, FIF_JPEG, 90);
+    std::string bytes = Encode(picture, FIF_JPEG, flags);
     FreeImage_Unload(picture);
     return bytes;
 }
 
-std::string ProgressiveJpeg(int width, int height)
-{
-    FIBITMAP *picture = Picture(width, height);
-    std::string bytes = Encode(picture, FIF_JPEG, 90 | JPEG_PROGRESSIVE);
-    FreeImage_Unload(picture);
-    return bytes;
-}
+std::string Jpeg(int width, int height) { return EncodedPicture(width, height, 90); }
+std::string ProgressiveJpeg(int width, int height) { return EncodedPicture(width, height, 90 | JPEG_PROGRESSIVE); }
 
 std::string JpegSegment(unsigned char marker, const std::string &payload)
 {
@@ -210,21 +205,26 @@ std::string TgaBomb(unsigned width, unsigned height)
     return tga + std::string(64, '\x55');
 }
 
-std::string PsdBomb(unsigned width, unsigned height)
+// The header of an RGB PSD of 8 bits a channel with no colour mode data, image resources
+// or layers, and the compression of its pixels (0 raw, 1 RLE).
+static std::string PsdHeader(unsigned width, unsigned height, unsigned compression)
 {
     std::string psd = "8BPS";
     Put(psd, 1, 2, true);
     psd += std::string(6, '\0');
-    Put(psd, 3, 2, true);
+    Put(psd, 3, 2, true);   // channels
     Put(psd, height, 4, true);
     Put(psd, width, 4, true);
-    Put(psd, 8, 2, true);
-    Put(psd, 3, 2, true);
-    Put(psd, 0, 4, true);
-    Put(psd, 0, 4, true);
-    Put(psd, 0, 4, true);
-    Put(psd, 0, 2, true);  // raw
-    return psd + std::string(64, '\x55');
+    Put(psd, 8, 2, true);   // depth
+    Put(psd, 3, 2, true);   // RGB
+    psd += std::string(12, '\0');
+    Put(psd, compression, 2, true);
+    return psd;
+}
+
+std::string PsdBomb(unsigned width, unsigned height)
+{
+    return PsdHeader(width, height, 0) + std::string(64, '\x55');
 }
 
 std::string BmpBomb(unsigned width, unsigned height)
@@ -245,18 +245,7 @@ std::string BmpBomb(unsigned width, unsigned height)
 
 std::string RunawayRlePsd()
 {
-    std::string psd = "8BPS";
-    Put(psd, 1, 2, true);
-    psd += std::string(6, '\0');
-    Put(psd, 3, 2, true);   // channels
-    Put(psd, 4, 4, true);   // height
-    Put(psd, 4, 4, true);   // width
-    Put(psd, 8, 2, true);   // depth
-    Put(psd, 3, 2, true);   // RGB
-    Put(psd, 0, 4, true);   // colour mode data
-    Put(psd, 0, 4, true);   // image resources
-    Put(psd, 0, 4, true);   // layers and masks
-    Put(psd, 1, 2, true);   // RLE
+    std::string psd = PsdHeader(4, 4, 1);
     for (int row = 0; row < 12; row++)
         Put(psd, 2, 2, true);
     for (int row = 0; row < 12; row++)
