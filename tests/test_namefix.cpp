@@ -65,7 +65,7 @@ protected:
         TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
     }
     TestFolder folder;
-    BoxWatch boxes;
+    BoxWatch boxes;  // answers the walk's summary
 };
 
 enum EntryKind { FILE_ENTRY, DIR_ENTRY, LINK_ENTRY };
@@ -281,25 +281,6 @@ TEST_F(RenameWalk, ThousandEntriesAllFixedOnce)
         EXPECT_EQ(std::to_string(i), folder.ReadFile(name)) << name;
     }
     EXPECT_EQ(start, renameCounter);
-}
-
-TEST_F(RenameWalk, MissingWorkDirRenamesNothingAndSaysWhere)
-{
-    // the current directory holds a name that would be fixed: it must stay as it is
-    folder.WriteFile(u8"Фото.jpg", "x");
-    SetCurrentDirectoryA(folder.winPath.c_str());
-    std::string missing = folder.winPath + "\\gone";
-    TextCopy(workDir, sizeof workDir, missing.c_str());
-    boxes.Then(Press(IDOK));
-
-    FixFileNames();
-
-    ASSERT_EQ(1u, boxes.seen.size());
-    EXPECT_EQ("Error", boxes.seen[0].caption);
-    EXPECT_NE(std::string::npos, boxes.seen[0].text.find(missing)) << AnsiToUtf8(boxes.seen[0].text);
-    EXPECT_EQ(ICON_INFORMATION, boxes.seen[0].icon);
-    EXPECT_EQ(NULL, boxes.seen[0].owner);
-    EXPECT_EQ(std::vector<std::string>{u8"Фото.jpg"}, folder.List());
 }
 
 // Case twins: the chooser's path field shows small letters, but the folder chosen must be

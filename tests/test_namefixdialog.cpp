@@ -91,11 +91,14 @@ TEST_F(NameFixDialog, ChooserCancelShowsWorkDirAgainOverTypedText)
     EXPECT_STREQ("C:\\", workDir);
 }
 
-TEST_F(NameFixDialog, NoSecondJobCanStartWhileTheWalkRuns)
+TEST_F(NameFixDialog, MissingWorkDirIsNamedAndNoSecondJobCanStartMeanwhile)
 {
-    // a walk on a directory that is gone stops with a box that has no owner; while it is
-    // open the main window, and with it its menu, stays disabled
-    TextCopy(workDir, sizeof workDir, (folder.winPath + "\\gone").c_str());
+    // a walk on a directory that is gone renames nothing, not even in the current
+    // directory, and stops with a box that has no owner; while it is open the main
+    // window, and with it its menu, stays disabled
+    std::string missing = folder.winPath + "\\gone";
+    TextCopy(workDir, sizeof workDir, missing.c_str());
+    SetCurrentDirectoryA(folder.winPath.c_str());
     BoxWatch watch;
     bool enabledDuringJob = true;
     OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) {
@@ -107,6 +110,9 @@ TEST_F(NameFixDialog, NoSecondJobCanStartWhileTheWalkRuns)
     });
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_TRUE(watch.seen[1].messageBox);
+    EXPECT_EQ("Error", watch.seen[1].caption);
+    EXPECT_NE(std::string::npos, watch.seen[1].text.find(missing)) << AnsiToUtf8(watch.seen[1].text);
+    EXPECT_EQ(ICON_INFORMATION, watch.seen[1].icon);
     EXPECT_EQ(NULL, watch.seen[1].owner);
     EXPECT_FALSE(enabledDuringJob);
     EXPECT_TRUE(IsWindowEnabled(mainWindow)) << "enabled again when the job returns";
