@@ -9,7 +9,6 @@
 #include "jobs.h"
 #include "jobprobe.h"
 #include "smalldisk.h"
-#include "base/progress.h"
 #include "base/state.h"
 #include "res/resource.h"
 
@@ -29,18 +28,12 @@ static std::string Shell(const std::string &command, int *status = NULL)
 {
     std::string output;
     FILE *pipe = popen(command.c_str(), "r");
-    if (pipe == NULL) {
-        if (status != NULL)
-            *status = -1;
-        return output;
-    }
     char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+    for (size_t got; pipe != NULL && (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
         output.append(chunk, got);
-    int result = pclose(pipe);
+    int result = pipe != NULL ? pclose(pipe) : -1;
     if (status != NULL)
-        *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+        *status = result != -1 && WIFEXITED(result) ? WEXITSTATUS(result) : -1;
     return output;
 }
 
