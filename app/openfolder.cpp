@@ -1,4 +1,5 @@
 #include "app.h"
+#include "../base/base.h"
 #include "../base/state.h"
 #include "../chooser/chooser.h"
 
@@ -28,18 +29,12 @@ static int FolderArgument(const char *commandLine, char *folder, size_t cap)
 }
 
 // Makes a folder the current directory and takes its full name as the chooser's "Open"
-// would, letter case included; 0 when it is no folder or its name is too long for a path.
+// does; 0 when it is no folder or its name is too long for a path.
 static int EnterFolder(const char *folder)
 {
     DWORD attributes = GetFileAttributesA(folder);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !SetCurrentDirectoryA(folder))
-        return 0;
-    char entered[PATH_CAP];
-    DWORD length = GetCurrentDirectoryA(sizeof entered, entered);
-    if (length == 0 || length >= sizeof entered)
-        return 0;
-    return TextCopy(workDir, sizeof workDir, entered);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           SetCurrentDirectoryA(folder) && TakeCurrentDirectory();
 }
 
 // A folder on the command line becomes the working directory before the user does
@@ -53,13 +48,10 @@ void OpenFolderFromCommandLine(const char *commandLine)
     if (folder[0] == '\0')
         return;
     if (!fit || !EnterFolder(folder)) {
-        char text[PATH_CAP + 64];
-        TextCopy(text, sizeof text, "Папка не найдена, открыта папка по умолчанию:\n");
-        TextAppend(text, sizeof text, folder);
-        MessageBoxA(mainWindow, text, "Error", MB_OK | MB_ICONINFORMATION);
+        ShowNamedError(mainWindow, "Папка не найдена, открыта папка по умолчанию:\n", folder, MB_ICONINFORMATION);
         return;
     }
-    BuildWorkDirPath(thumbDirPath, sizeof thumbDirPath, THUMB_DIR_SUFFIX);
+    BuildThumbDirPath();
     TextCopy(browseSpec, sizeof browseSpec, "*.*");
     InvalidateRect(mainWindow, NULL, TRUE);
 }

@@ -56,11 +56,11 @@ static void TimePlainListing(const char *folder)
                                 NULL, NULL, NULL, NULL);
     CreateWindowExA(0, "ListBox", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_SORT, 0, 0, 380, 360, host,
                     (HMENU)(INT_PTR)IDC_DIR_LIST, NULL, NULL);
-    char spec[MAX_PATH];
-    snprintf(spec, sizeof spec, "%s\\*.*", folder);
+    char listText[MAX_PATH];
+    snprintf(listText, sizeof listText, "%s\\*.*", folder);
     LARGE_INTEGER from, to;
     QueryPerformanceCounter(&from);
-    DlgDirListA(host, spec, IDC_DIR_LIST, 0, DDL_DRIVES | DDL_DIRECTORY);
+    DlgDirListA(host, listText, IDC_DIR_LIST, 0, DDL_DRIVES | DDL_DIRECTORY);
     QueryPerformanceCounter(&to);
     printf("plain sorted listing: %.2f s, %ld entries\n", Seconds(from, to),
            (long)SendDlgItemMessageA(host, IDC_DIR_LIST, LB_GETCOUNT, 0, 0));

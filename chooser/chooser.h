@@ -10,5 +10,8 @@ void SelectDirectoryCommand(HWND owner);
 void RunDirChooser(HWND owner);
 int BuildWorkDirPath(char *path, size_t cap, const char *suffix);
 void BuildThumbDirPath(void);
+// Takes the current directory, letter case included, as workDir; 0 when its name is too
+// long for a path, and workDir stays.
+int TakeCurrentDirectory(void);
 
 #endif

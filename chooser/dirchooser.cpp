@@ -64,6 +64,12 @@ static int CurrentDirectoryFits(char *path, size_t cap)
     return length > 0 && length < cap;
 }
 
+int TakeCurrentDirectory(void)
+{
+    char current[PATH_CAP];
+    return CurrentDirectoryFits(current, sizeof current) && TextCopy(workDir, sizeof workDir, current);
+}
+
 // Lists browseSpec. A list text that the listing refuses, such as the bare file name
 // that a double-click on a file leaves behind, would otherwise leave this and every later
 // opening with an empty list and an empty path; "*.*" lists the current directory instead.
@@ -106,11 +112,8 @@ static void OnListDoubleClick(HWND dialog)
 // directory, so it keeps the dialog open and workDir as it was.
 static void OnOpen(HWND dialog)
 {
-    char listed[PATH_CAP];
-    if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_DIR_PATH)) <= 0 ||
-        !CurrentDirectoryFits(listed, sizeof listed))
+    if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_DIR_PATH)) <= 0 || !TakeCurrentDirectory())
         return;
-    TextCopy(workDir, sizeof workDir, listed);
     EndDialog(dialog, IDC_DIR_OPEN);
 }
 

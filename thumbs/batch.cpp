@@ -10,6 +10,7 @@
 #include <string.h>
 
 static const char thumbFolder[] = THUMB_FOLDER;
+static const char nameTooLong[] = "Имя миниатюры длиннее 259 символов, файл пропущен:\n";
 
 // What one step leaves of an entry: it goes on to the next step, it is done (the user was
 // told, or there was silently nothing to do), or the whole job ends.
@@ -234,7 +235,7 @@ static StepResult DescribeFileAsItIs(DecodedEntry *decoded, BatchImage *image, F
 static StepResult SaveThumbnail(DecodedEntry *decoded, BatchImage *image, PlacedNames *placed)
 {
     if (!BuildThumbnailPath(image)) {
-        ShowEntryError(image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
+        ShowEntryError(image, nameTooLong);
         return STEP_DONE;
     }
     // only the extension matters here, so the relative name will do
@@ -278,7 +279,7 @@ static int ProcessEntry(DecodedEntry *decoded, PlacedNames *placed, int index, i
         if (AppendSuffix(&image))
             step = SaveThumbnail(decoded, &image, placed);
         else
-            ShowEntryError(&image, "Имя миниатюры длиннее 259 символов, файл пропущен:\n");
+            ShowEntryError(&image, nameTooLong);
     }
     if (image.thumbnail != NULL)
         FreeImage_Unload(image.thumbnail);
