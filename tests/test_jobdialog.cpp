@@ -18,60 +18,107 @@ protected:
     TestFolder folder;  // an empty folder: the batch finds nothing to do there
 };
 
-struct SizeCase { const char *text; bool accepted; int size; };
-
-TEST_F(JobDialog, RunAcceptsOnlySizesFrom10To65536)
+// The dialog's fields in their order: size, mask, directory, thumbnails folder, output
+// folder, suffix.
+static std::vector<std::string> Fields(HWND dialog)
 {
-    const SizeCase cases[] = {
-        {"150", true, 150},
-        {"10", true, 10},
-        {"65536", true, 65536},
-        {"1200px", true, 1200},      // the number ends at the first non-digit
-        {"  \t42", true, 42},        // leading blanks are skipped
-        {"+20", true, 20},
-        {"9", false, 9},
-        {"65537", false, 65537},
-        {"0", false, 0},
-        {"-150", false, -150},
-        {"", false, 0},
-        {"abc", false, 0},
-        {"4294967446", false, 2147483647},             // 2^32 + 150 must not wrap round to 150
-        {"-4294967146", false, -2147483647 - 1},       // nor -(2^32 - 150) to 150
-        {"99999999999999999999999", false, 2147483647},
+    std::vector<std::string> fields;
+    for (int id : {IDC_SIZE_FIELD, IDC_MASK_FIELD, IDC_JOB_DIR, IDC_THUMB_DIR, IDC_OUT_DIR, IDC_SUFFIX_FIELD})
+        fields.push_back(ControlText(dialog, id));
+    return fields;
+}
+
+// One Run! with these fields: what it refuses with which box ("" for none), and the size
+// it leaves in thumbSize either way.
+struct RunCase {
+    const char *size;
+    std::string box;
+    int sizeAfter;
+    const char *mask = "*.png";
+    const char *suffix = "_small.jpg";
+};
+
+// A size outside 10 to 65536, a mask or suffix that would lead out of the folder, or a
+// format that cannot hold the thumbnails asked for, is refused: a warning owned by the
+// dialog, which stays up as it was typed, and nothing but the size taken over. What is
+// allowed is taken over and runs.
+TEST_F(JobDialog, RunTakesOverOnlyWhatItAccepts)
+{
+    const std::string size = "Error!\nNew images size:10-65536";
+    const std::string mask = "Маска поиска не может содержать \\ / или :\n";
+    const std::string suffix = "Суффикс имени миниатюр не может содержать \\ / : или ..\n";
+    const std::string format = "Миниатюры в этом формате не записываются:\n";
+    const RunCase cases[] = {
+        {"150", "", 150},
+        {"10", "", 10},
+        {"65536", "", 65536},
+        {"1200px", "", 1200},  // the number ends at the first non-digit
+        {"  \t42", "", 42},    // leading blanks are skipped
+        {"+20", "", 20},
+        {"9", size, 9},
+        {"65537", size, 65537},
+        {"0", size, 0},
+        {"-150", size, -150},
+        {"", size, 0},
+        {"abc", size, 0},
+        {"4294967446", size, 2147483647},        // 2^32 + 150 must not wrap round to 150
+        {"-4294967146", size, -2147483647 - 1},  // nor -(2^32 - 150) to 150
+        {"99999999999999999999999", size, 2147483647},
+        {"150", suffix + "\\..\\..\\photo.jpg", 150, "*.png", "\\..\\..\\photo.jpg"},
+        {"150", suffix + "/x.jpg", 150, "*.png", "/x.jpg"},
+        {"150", suffix + "c:x.jpg", 150, "*.png", "c:x.jpg"},
+        {"150", suffix + "_..jpg", 150, "*.png", "_..jpg"},
+        {"150", mask + "..\\*.jpg", 150, "..\\*.jpg"},
+        {"150", mask + "../*.jpg", 150, "../*.jpg"},
+        {"150", mask + "c:*.jpg", 150, "c:*.jpg"},
+        {"150", format + "_small.pcx", 150, "*.png", "_small.pcx"},  // read only
+        {"150", format + "_small.jxr", 150, "*.png", "_small.jxr"},
+        {"257", "Размер миниатюр в этом формате: 10-256\n_small.ico", 257, "*.png", "_small.ico"},
+        {"31", "Размер миниатюр в этом формате: 32-65536\n_small.jp2", 31, "*.png", "_small.jp2"},
+        {"16384", "Размер миниатюр в этом формате: 10-16383\n_small.webp", 16384, "*.png", "_small.webp"},
+        {"256", "", 256, "*.png", "_small.ico"},
+        {"32", "", 32, "*.png", "_small.jp2"},
+        {"150", "", 150, "*.png", "_small.gif"},
+        {"150", "", 150, "*.png", "_small"},         // no format at all: the job quietly makes nothing
+        {"150", "", 150, "..*.jpg", "_small.x.jpg"},  // dots alone lead nowhere
     };
-    for (const SizeCase &c : cases) {
+    for (const RunCase &c : cases) {
+        SCOPED_TRACE(std::string("'") + c.size + "' " + c.mask + " " + c.suffix);
         StartProgram();
+        TestFolder here;  // a job that ran leaves its log in its folder
         BoxWatch watch;
         bool stillOpen = false;
         OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
-            SetField(dialog, IDC_SIZE_FIELD, c.text);
-            SetField(dialog, IDC_MASK_FIELD, "*.png");
-            SetField(dialog, IDC_JOB_DIR, folder.winPath);
+            SetField(dialog, IDC_SIZE_FIELD, c.size);
+            SetField(dialog, IDC_MASK_FIELD, c.mask);
+            SetField(dialog, IDC_JOB_DIR, here.winPath);
+            SetField(dialog, IDC_SUFFIX_FIELD, c.suffix);
             ClickNow(dialog, IDC_RUN);
             stillOpen = IsWindow(dialog) && IsWindowVisible(dialog);
             if (stillOpen) {
-                EXPECT_EQ(c.text, ControlText(dialog, IDC_SIZE_FIELD)) << "fields stay as typed";
+                EXPECT_EQ(c.size, ControlText(dialog, IDC_SIZE_FIELD)) << "fields stay as typed";
                 PressNow(dialog, IDC_CANCEL_BUTTON);
             }
         });
-        EXPECT_EQ(c.size, thumbSize) << "size text '" << c.text << "'";
-        if (c.accepted) {
-            EXPECT_FALSE(stillOpen) << c.text;
-            EXPECT_STREQ("*.png", findMask) << c.text;
-            EXPECT_EQ(folder.winPath, workDir);
+        EXPECT_EQ(c.sizeAfter, thumbSize);
+        EXPECT_EQ(c.box.empty(), !stillOpen);
+        if (c.box.empty()) {
+            EXPECT_STREQ(c.mask, findMask);
+            EXPECT_STREQ(c.suffix, thumbSuffix);
+            EXPECT_EQ(here.winPath, workDir);
             continue;
         }
-        EXPECT_TRUE(stillOpen) << c.text;
-        ASSERT_EQ(2u, watch.seen.size()) << c.text << ": " << Describe(watch.seen);
+        ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
         const SeenBox &warning = watch.seen[1];
         EXPECT_TRUE(warning.messageBox);
+        EXPECT_EQ(c.box, warning.text);
         EXPECT_EQ("Error", warning.caption);
-        EXPECT_EQ("Error!\nNew images size:10-65536", warning.text);
         EXPECT_EQ(ICON_WARNING, warning.icon);
         EXPECT_EQ(watch.seen[0].window, warning.owner);
-        // a refused size reads no other field
-        EXPECT_STREQ("*.jpg", findMask) << c.text;
-        EXPECT_STREQ("C:\\", workDir) << c.text;
+        EXPECT_STREQ("*.jpg", findMask);
+        EXPECT_STREQ("_small.jpg", thumbSuffix);
+        EXPECT_STREQ("C:\\", workDir);
+        EXPECT_TRUE(here.List().empty());
     }
 }
 
@@ -95,92 +142,59 @@ TEST_F(JobDialog, FieldsShowTheSharedStateButTheSizeAlwaysStartsAt150)
     EXPECT_EQ(folder.winPath + "\\thumbnails\\", thumbDirPath);
     EXPECT_STREQ("C:\\out_images\\", outDirPath);
 
-    std::string size, mask, dir, thumbs, out, suffix;
+    std::vector<std::string> fields;
     OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
-        size = ControlText(dialog, IDC_SIZE_FIELD);
-        mask = ControlText(dialog, IDC_MASK_FIELD);
-        dir = ControlText(dialog, IDC_JOB_DIR);
-        thumbs = ControlText(dialog, IDC_THUMB_DIR);
-        out = ControlText(dialog, IDC_OUT_DIR);
-        suffix = ControlText(dialog, IDC_SUFFIX_FIELD);
+        fields = Fields(dialog);
         SetField(dialog, IDC_MASK_FIELD, "*.gif");  // dropped by Esc
         PostKey(dialog, VK_ESCAPE);
     });
-    EXPECT_EQ("150", size);
+    EXPECT_EQ((std::vector<std::string>{"150", "*.bmp", folder.winPath, folder.winPath + "\\thumbnails\\",
+                                        "C:\\out_images\\", ".jpg"}),
+              fields);
     EXPECT_EQ(1200, thumbSize) << "the size stays until the next Run!";
-    EXPECT_EQ("*.bmp", mask);
-    EXPECT_EQ(folder.winPath, dir);
-    EXPECT_EQ(folder.winPath + "\\thumbnails\\", thumbs);
-    EXPECT_EQ("C:\\out_images\\", out);
-    EXPECT_EQ(".jpg", suffix);
     EXPECT_STREQ("*.bmp", findMask);
     EXPECT_EQ(0, watch.unanswered) << Describe(watch.seen);
 }
 
+// "Open": the chooser, owned by the dialog and disabling it, then the directory field and
+// the derived paths from workDir whichever way the chooser ended, in place of what was
+// typed and kept when the dialog is cancelled; a workDir too long for a derived path has
+// that path cut within its buffer and marked with "...".
 TEST_F(JobDialog, OpenShowsTheChosenDirectoryAndItsDerivedPaths)
 {
     folder.MakeDir("photos");
-    TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str());
-    std::string shown = folder.winPath + "\\photos";
-    BoxWatch watch;
-    std::string dir, thumbs, out;
-    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
-        SetField(dialog, IDC_JOB_DIR, "typed");
-        watch.Then(Steps([&](HWND chooser) {
-            // the chooser belongs to this dialog, which cannot start a batch meanwhile
-            EXPECT_EQ(dialog, GetWindow(chooser, GW_OWNER));
-            EXPECT_FALSE(IsWindowEnabled(dialog));
-            DoubleClickEntry(chooser, IDC_DIR_LIST, "[photos]");
-            PressNow(chooser, IDC_DIR_OPEN);
-        }));
-        ClickNow(dialog, IDC_JOB_OPEN);
-        dir = ControlText(dialog, IDC_JOB_DIR);
-        thumbs = ControlText(dialog, IDC_THUMB_DIR);
-        out = ControlText(dialog, IDC_OUT_DIR);
-        PressNow(dialog, IDC_CANCEL_BUTTON);
-    });
-    EXPECT_EQ(shown, dir);
-    EXPECT_EQ(shown + "\\thumbnails\\", thumbs);
-    EXPECT_EQ(shown + "\\out_images\\", out);
-    // CANCEL drops what was typed, not what Open stored
-    EXPECT_EQ(shown, workDir);
-    EXPECT_EQ(shown + "\\thumbnails\\", thumbDirPath);
-    EXPECT_EQ(shown + "\\out_images\\", outDirPath);
-}
-
-TEST_F(JobDialog, OpenThenCancelInTheChooserStillReplacesTheTypedDirectory)
-{
-    BoxWatch watch;
-    std::string dir, thumbs, out;
-    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
-        SetField(dialog, IDC_JOB_DIR, "typed");
-        watch.Then(Press(IDC_CANCEL_BUTTON));
-        ClickNow(dialog, IDC_JOB_OPEN);
-        dir = ControlText(dialog, IDC_JOB_DIR);
-        thumbs = ControlText(dialog, IDC_THUMB_DIR);
-        out = ControlText(dialog, IDC_OUT_DIR);
-        PressNow(dialog, IDCANCEL);
-    });
-    EXPECT_EQ("C:\\", dir);
-    EXPECT_EQ("C:\\\\thumbnails\\", thumbs);
-    EXPECT_EQ("C:\\\\out_images\\", out);
-    EXPECT_STREQ("C:\\", workDir);
-}
-
-TEST_F(JobDialog, DerivedPathsOfAVeryLongWorkDirAreCutWithinTheirBuffers)
-{
-    std::string longDir = "C:\\" + std::string(253, 'd');
-    TextCopy(workDir, sizeof workDir, longDir.c_str());
-    BoxWatch watch;
-    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
-        watch.Then(Press(IDC_CANCEL_BUTTON));
-        ClickNow(dialog, IDC_JOB_OPEN);
-        PressNow(dialog, IDCANCEL);
-    });
-    for (const char *path : {thumbDirPath, outDirPath}) {
-        EXPECT_EQ(259u, strlen(path));
-        EXPECT_EQ(longDir.substr(0, 256), std::string(path, 256));
-        EXPECT_STREQ("...", path + 256);
+    const std::string photos = folder.winPath + "\\photos", longDir = "C:\\" + std::string(253, 'd');
+    const std::string cut = longDir.substr(0, 256) + "...";
+    struct Case { const char *what; std::string before; bool open; std::string dir, thumbs, out; };
+    const Case cases[] = {
+        {"Open in the chooser", "C:\\", true, photos, photos + "\\thumbnails\\", photos + "\\out_images\\"},
+        {"CANCEL in the chooser", "C:\\", false, "C:\\", "C:\\\\thumbnails\\", "C:\\\\out_images\\"},
+        {"a workDir too long for its derived paths", longDir, false, longDir, cut, cut},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        StartProgram();
+        TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str());
+        TextCopy(workDir, sizeof workDir, c.before.c_str());
+        BoxWatch watch;
+        std::vector<std::string> fields;
+        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
+            SetField(dialog, IDC_JOB_DIR, "typed");
+            watch.Then(Steps([&](HWND chooser) {
+                EXPECT_EQ(dialog, GetWindow(chooser, GW_OWNER));
+                EXPECT_FALSE(IsWindowEnabled(dialog)) << "no job can start while the chooser is open";
+                if (c.open)
+                    DoubleClickEntry(chooser, IDC_DIR_LIST, "[photos]");
+                PressNow(chooser, c.open ? IDC_DIR_OPEN : IDC_CANCEL_BUTTON);
+            }));
+            ClickNow(dialog, IDC_JOB_OPEN);
+            fields = Fields(dialog);
+            PressNow(dialog, IDC_CANCEL_BUTTON);
+        });
+        EXPECT_EQ((std::vector<std::string>{"150", "*.jpg", c.dir, c.thumbs, c.out, "_small.jpg"}), fields);
+        EXPECT_EQ(c.dir, workDir);
+        EXPECT_EQ(c.thumbs, thumbDirPath);
+        EXPECT_EQ(c.out, outDirPath);
     }
 }
 
@@ -226,68 +240,6 @@ TEST_F(JobDialog, NoSecondJobCanStartWhileTheBatchRuns)
     EXPECT_EQ(folder.winPath + "\\gone", workDir);
 }
 
-struct RefusalCase { const char *mask; const char *suffix; const char *size; std::string box; };
-
-// A mask or suffix that would lead out of the folder, or a format that cannot hold the
-// thumbnails asked for, is refused as a wrong size is: a warning owned by the dialog,
-// which stays up, and nothing taken over. What is allowed runs.
-TEST_F(JobDialog, RunRefusesSettingsThatLeaveTheFolderOrCannotBeWritten)
-{
-    const std::string mask = "Маска поиска не может содержать \\ / или :\n";
-    const std::string suffix = "Суффикс имени миниатюр не может содержать \\ / : или ..\n";
-    const std::string format = "Миниатюры в этом формате не записываются:\n";
-    const RefusalCase cases[] = {
-        {"*.jpg", "\\..\\..\\photo.jpg", "150", suffix + "\\..\\..\\photo.jpg"},
-        {"*.jpg", "/x.jpg", "150", suffix + "/x.jpg"},
-        {"*.jpg", "c:x.jpg", "150", suffix + "c:x.jpg"},
-        {"*.jpg", "_..jpg", "150", suffix + "_..jpg"},
-        {"..\\*.jpg", "_small.jpg", "150", mask + "..\\*.jpg"},
-        {"../*.jpg", "_small.jpg", "150", mask + "../*.jpg"},
-        {"c:*.jpg", "_small.jpg", "150", mask + "c:*.jpg"},
-        {"*.jpg", "_small.pcx", "150", format + "_small.pcx"},      // read only
-        {"*.jpg", "_small.jxr", "150", format + "_small.jxr"},
-        {"*.jpg", "_small.ico", "257", "Размер миниатюр в этом формате: 10-256\n_small.ico"},
-        {"*.jpg", "_small.jp2", "31", "Размер миниатюр в этом формате: 32-65536\n_small.jp2"},
-        {"*.jpg", "_small.webp", "16384", "Размер миниатюр в этом формате: 10-16383\n_small.webp"},
-        {"*.jpg", "_small.ico", "256", ""},
-        {"*.jpg", "_small.jp2", "32", ""},
-        {"*.jpg", "_small.gif", "150", ""},
-        {"*.jpg", "_small", "150", ""},  // no format at all: the job quietly makes nothing
-        {"..*.jpg", "_small.x.jpg", "150", ""},  // dots alone lead nowhere
-    };
-    for (const RefusalCase &c : cases) {
-        SCOPED_TRACE(std::string(c.mask) + " " + c.suffix + " " + c.size);
-        StartProgram();
-        BoxWatch watch;
-        bool stillOpen = false;
-        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
-            SetField(dialog, IDC_SIZE_FIELD, c.size);
-            SetField(dialog, IDC_MASK_FIELD, c.mask);
-            SetField(dialog, IDC_JOB_DIR, folder.winPath);
-            SetField(dialog, IDC_SUFFIX_FIELD, c.suffix);
-            ClickNow(dialog, IDC_RUN);
-            stillOpen = IsWindow(dialog) && IsWindowVisible(dialog);
-            if (stillOpen)
-                PressNow(dialog, IDC_CANCEL_BUTTON);
-        });
-        if (c.box.empty()) {
-            EXPECT_FALSE(stillOpen);
-            EXPECT_STREQ(c.suffix, thumbSuffix);
-            continue;
-        }
-        EXPECT_TRUE(stillOpen);
-        ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
-        EXPECT_EQ(c.box, watch.seen[1].text);
-        EXPECT_EQ("Error", watch.seen[1].caption);
-        EXPECT_EQ(ICON_WARNING, watch.seen[1].icon);
-        EXPECT_EQ(watch.seen[0].window, watch.seen[1].owner);
-        EXPECT_STREQ("*.jpg", findMask);
-        EXPECT_STREQ("_small.jpg", thumbSuffix);
-        EXPECT_STREQ("C:\\", workDir);
-        EXPECT_TRUE(folder.List().empty());
-    }
-}
-
 // The job's own files (thumbnails\~fotobatch-<10 digits>-<2 digits>.tmp, 39 characters)
 // must fit a path of 259 characters under the working directory: a directory of 219
 // characters works, a longer one is refused at Run! with one box, and nothing is written.
@@ -329,43 +281,27 @@ TEST_F(JobDialog, DeepWorkingDirectoriesWorkOrAreRefusedAtRun)
     }
 }
 
-// However workDir was chosen, the next job dialog shows that folder's thumbnails\ as the
-// save folder: through the name-fix dialog's Open, or typed into this dialog before Run!.
-TEST_F(JobDialog, SaveFolderFollowsTheChosenDirectory)
+// A directory chosen through the name-fix dialog's Open is the save folder's base in the
+// next job dialog, as one typed before Run! is (above).
+TEST_F(JobDialog, SaveFolderFollowsADirectoryChosenForFix)
 {
     folder.MakeDir("photos");
     const std::string chosen = folder.winPath + "\\photos";
-    struct Case { const char *how; std::function<void(BoxWatch &)> choose; };
-    const std::vector<Case> cases = {
-        {"name-fix Open", [&](BoxWatch &watch) {
-             watch.Then(Steps([&](HWND fix) {
-                 watch.Then(Steps([&](HWND chooser) {
-                     DoubleClickEntry(chooser, IDC_DIR_LIST, "[photos]");
-                     PressNow(chooser, IDC_DIR_OPEN);
-                 }));
-                 ClickNow(fix, IDC_FIX_OPEN);
-                 PressNow(fix, IDCANCEL);
-             }));
-             SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
-         }},
-        {"typed, then Run!", [&](BoxWatch &watch) {
-             OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
-                 SetField(dialog, IDC_JOB_DIR, chosen);
-                 PressNow(dialog, IDC_RUN);
-             });
-         }},
-    };
-    for (const Case &c : cases) {
-        StartProgram();
-        TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str());
-        BoxWatch watch;
-        c.choose(watch);
-        std::string thumbs;
-        OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
-            thumbs = ControlText(dialog, IDC_THUMB_DIR);
-            PressNow(dialog, IDC_CANCEL_BUTTON);
-        });
-        EXPECT_STREQ(chosen.c_str(), workDir) << c.how;
-        EXPECT_EQ(chosen + "\\thumbnails\\", thumbs) << c.how;
-    }
+    TextCopy(browseSpec, sizeof browseSpec, (folder.winPath + "\\*.*").c_str());
+    BoxWatch watch;
+    OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND fix) {
+        watch.Then(Steps([&](HWND chooser) {
+            DoubleClickEntry(chooser, IDC_DIR_LIST, "[photos]");
+            PressNow(chooser, IDC_DIR_OPEN);
+        }));
+        ClickNow(fix, IDC_FIX_OPEN);
+        PressNow(fix, IDCANCEL);
+    });
+    std::string thumbs;
+    OpenFromMenu(watch, IDM_THUMBNAILS, [&](HWND dialog) {
+        thumbs = ControlText(dialog, IDC_THUMB_DIR);
+        PressNow(dialog, IDC_CANCEL_BUTTON);
+    });
+    EXPECT_STREQ(chosen.c_str(), workDir);
+    EXPECT_EQ(chosen + "\\thumbnails\\", thumbs);
 }

@@ -1,7 +1,7 @@
 // The main window as a user meets it: its menu, read as it is and clicked with the mouse,
 // its icons, the About box from the menu; and the program started as its own process: its
-// window's style and size, Alt+? and Alt+/ through its own message loop, and the ways out,
-// which end it with exit code 0.
+// window's style and size, Alt+? and Alt+/ through its own message loop, and the close box,
+// which ends it with exit code 0.
 #include "gtest_win.h"
 #include "boxwatch.h"
 #include "dialogs.h"
@@ -134,8 +134,10 @@ static void Type(const std::vector<WORD> &keys)
 }
 
 // As it comes up: a caption with the system menu and a fixed border (no sizing, no
-// minimize or maximize box), 400 x 300; Exit ends it.
-TEST(Program, MainWindowIsFixedAt400By300)
+// minimize or maximize box), 400 x 300. Keys typed into its window reach its own loop and
+// its accelerators: Alt+/ and Alt+? open About, the same keys without Alt nothing; the
+// close box ends it (Exit from the menu does so in test_run).
+TEST(Program, FixedWindowWhoseAltKeysOpenAbout)
 {
     StartedProgram program;
     ASSERT_NE(nullptr, program.window) << "a window titled Fotobatch";
@@ -145,16 +147,6 @@ TEST(Program, MainWindowIsFixedAt400By300)
     GetWindowRect(program.window, &place);
     EXPECT_EQ(400, place.right - place.left);
     EXPECT_EQ(300, place.bottom - place.top);
-    PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
-    EXPECT_EQ(0, program.ExitCode());
-}
-
-// Keys typed into the program's window reach its own loop and its accelerators: Alt+/
-// and Alt+? open About, the same keys without Alt nothing; the close box ends it.
-TEST(Program, AltSlashAndAltQuestionMarkOpenAbout)
-{
-    StartedProgram program;
-    ASSERT_NE(nullptr, program.window);
     struct Keys { const char *what; std::vector<WORD> keys; bool about; };
     const Keys cases[] = {
         {"/", {VK_OEM_2}, false},

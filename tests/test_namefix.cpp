@@ -1,48 +1,27 @@
-// The rename walk on real folders: Cyrillic UTF-8 names on disk, collisions with the
-// run-wide counter, directories renamed but not entered, and a large folder.
+// The rename walk on real folders, hostile ones among them: Cyrillic UTF-8 names on disk,
+// collisions with the run-wide counter, directories renamed but not entered, links, names
+// that Win32 reads as something other than the entry listed, and case twins. The walk may
+// rename only the entries of the working folder, each as itself, and never over another.
 #include "gtest_win.h"
 #include "boxwatch.h"
+#include "dialogs.h"
 #include "fixture.h"
+#include "images.h"
 
 #include "base/state.h"
 #include "namefix/namefix.h"
+#include "res/resource.h"
 
+#include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
-struct NameCase { const char *name; const char *fixed; };
+typedef std::map<std::string, std::string> Snapshot;
 
-// Names as the ANSI calls see them (Windows-1251 bytes in this file's literals).
-TEST(FixedName, TransliteratesAndLowerCases)
-{
-    const NameCase cases[] = {
-        {"Фото Отпуск (1).JPG", "foto_otpusk__1_.jpg"},
-        {"Юля-Ёлка.txt", "ulj_elka.txt"},
-        {"Київ.jpg", "kiiv.jpg"},
-        {"Сын.txt", "s_n.txt"},
-        {"Жёлтый.bmp", "jelt_y.bmp"},
-        {"Новая папка", "novaj_papka"},
-        {"data.txt", "data.txt"},
-        {"IMG_0001.JPG", "img_0001.jpg"},
-        {"Літо.jpg", "lіto.jpg"},     // Ukrainian і is not in the table
-        {"ІРА №5.jpg", "Іra_№5.jpg"},  // nor its capital, nor the numero sign
-        {"ЪЫЬъыь", "______"},
-        {"ЩЦЧШ Ў ў Є є Ї ї", "sccs_y_y_e_e_i_i"},
-        {".", "."},
-        {"..", ".."},
-    };
-    for (const NameCase &c : cases) {
-        char fixed[PATH_CAP];
-        ASSERT_EQ(1, MakeFixedName(c.name, fixed, sizeof fixed));
-        EXPECT_STREQ(c.fixed, fixed) << AnsiToUtf8(c.name);
-        // a fixed name is its own fixed name, so a second walk changes nothing
-        char again[PATH_CAP];
-        MakeFixedName(fixed, again, sizeof again);
-        EXPECT_STREQ(fixed, again);
-    }
-}
-
-// Every byte of the code page on its own: the 76 of the table become what this list,
-// written out apart from the program's table, says; A to Z become small; all else stays.
+// Every byte of the code page: the 76 of the table become what this list, written out
+// apart from the program's table, says; A to Z become small; all else stays. Each byte
+// stands first, inside and last in a name. A fixed name is its own fixed name, as every
+// replacement is a small letter or '_', which stay.
 TEST(FixedName, EveryByteOfTheCodePage)
 {
     struct Entry { unsigned char byte; char becomes; };
@@ -70,11 +49,11 @@ TEST(FixedName, EveryByteOfTheCodePage)
         for (const Entry &entry : table)
             if (entry.byte == byte)
                 expected = entry.becomes;
-        // between two letters, so that the byte is neither first nor last of the name
-        char name[4] = {'x', (char)byte, 'x', 0};
+        char name[6] = {(char)byte, 'x', (char)byte, 'x', (char)byte, 0};
         char fixed[PATH_CAP];
         ASSERT_EQ(1, MakeFixedName(name, fixed, sizeof fixed));
-        EXPECT_EQ(std::string({'x', expected, 'x'}), std::string(fixed)) << "byte 0x" << std::hex << byte;
+        EXPECT_EQ(std::string({expected, 'x', expected, 'x', expected}), std::string(fixed))
+            << "byte 0x" << std::hex << byte;
     }
 }
 
@@ -86,76 +65,171 @@ protected:
         TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
     }
     TestFolder folder;
-    BoxWatch boxes;
+    BoxWatch boxes;  // answers the walk's summary
 };
 
-TEST_F(RenameWalk, GivesEveryEntryItsPlainNameAndKeepsContents)
+enum EntryKind { FILE_ENTRY, DIR_ENTRY, LINK_ENTRY };
+
+// One entry of the working folder: a file with its bytes, a directory with one file of
+// those bytes under a name the walk would change (none when NULL), or a link to its
+// target. `fixed` is the name it must bear after the walk, NULL for unchanged; # in a name
+// stands for the run-wide counter as the walk starts. `leftAlone` counts the entries whose
+// names needed fixing but could not be renamed: the summary names them.
+struct Entry { EntryKind kind; const char *name; const char *payload; const char *fixed; };
+struct WalkCase { const char *what; std::vector<Entry> entries; int leftAlone; };
+
+static std::string WithCounter(const char *name, int counter)
 {
-    folder.WriteFile(u8"Фото Отпуск (1).JPG", "one");
-    folder.WriteFile(u8"Юля-Ёлка.txt", "two");
-    folder.WriteFile(u8"Київ.jpg", "three");
-    folder.WriteFile(u8"Літо.jpg", "four");
-    folder.WriteFile("IMG_0001.JPG", "five");
-    folder.WriteFile("data.txt", "six");
-    folder.MakeDir(u8"Новая папка");
-    folder.WriteFile(u8"Новая папка/Фото.JPG", "inside");
-
-    FixFileNames();
-
-    EXPECT_EQ(0u, boxes.seen.size()) << Describe(boxes.seen);
-    std::vector<std::string> expected = {
-        "data.txt", "foto_otpusk__1_.jpg", "img_0001.jpg", "kiiv.jpg", u8"lіto.jpg",
-        "novaj_papka", "ulj_elka.txt"};
-    EXPECT_EQ(expected, folder.List());
-    EXPECT_EQ("one", folder.ReadFile("foto_otpusk__1_.jpg"));
-    EXPECT_EQ("five", folder.ReadFile("img_0001.jpg"));
-    EXPECT_EQ("four", folder.ReadFile(u8"lіto.jpg"));
-    // subdirectories are renamed, not entered
-    EXPECT_EQ(std::vector<std::string>{u8"Фото.JPG"}, folder.List("novaj_papka"));
-
-    // a second walk over the fixed folder renames nothing
-    int counter = renameCounter;
-    FixFileNames();
-    EXPECT_EQ(expected, folder.List());
-    EXPECT_EQ(counter, renameCounter);
+    std::string text = name;
+    size_t mark = text.find('#');
+    if (mark != std::string::npos)
+        text.replace(mark, 1, std::to_string(counter));
+    return text;
 }
 
-TEST_F(RenameWalk, CollisionsTakeTheRunWideCounter)
+// The working folder work/ made as the entries say, beside what its names could reach
+// outside it; the entries again as they must stand after the walk.
+static Snapshot MakeWorkFolder(const TestFolder &root, const std::vector<Entry> &entries, int counter)
 {
-    folder.WriteFile("foto.jpg", "latin");
-    folder.WriteFile(u8"Фото.jpg", "cyrillic");
-    int start = renameCounter;
-
-    FixFileNames();
-
-    std::string suffixed = "foto.jpg" + std::to_string(start);
-    EXPECT_EQ((std::vector<std::string>{"foto.jpg", suffixed}), folder.List());
-    EXPECT_EQ("latin", folder.ReadFile("foto.jpg"));
-    EXPECT_EQ("cyrillic", folder.ReadFile(suffixed));
-    EXPECT_EQ(start + 2, renameCounter);
-
-    // a later walk, over another folder, goes on counting
-    TestFolder other;
-    other.WriteFile("foto.jpg", "a");
-    other.WriteFile(u8"ФОТО.JPG", "b");
-    TextCopy(workDir, sizeof workDir, other.winPath.c_str());
-    FixFileNames();
-    EXPECT_TRUE(other.Exists("foto.jpg" + std::to_string(start + 2))) << testing::PrintToString(other.List());
-    EXPECT_EQ(start + 4, renameCounter);
+    root.MakeDir("work");
+    root.WriteFile(u8"Цель.txt", "target");
+    root.MakeDir(u8"Дом");
+    root.WriteFile(u8"Дом/Вещи.txt", "things");
+    root.WriteFile(u8"Фото.txt", "parent's photo");
+    TextCopy(workDir, sizeof workDir, (root.winPath + "\\work").c_str());
+    Snapshot after;
+    for (const Entry &entry : entries) {
+        std::string path = "work/" + WithCounter(entry.name, counter);
+        std::string finalName = WithCounter(entry.fixed != NULL ? entry.fixed : entry.name, counter);
+        if (entry.kind == FILE_ENTRY) {
+            root.WriteFile(path, entry.payload);
+            after[finalName] = entry.payload;
+        } else if (entry.kind == LINK_ENTRY) {
+            EXPECT_EQ(0, symlink(entry.payload, root.Path(path).c_str())) << path;
+            after[finalName] = "-> " + std::string(entry.payload);
+        } else {
+            root.MakeDir(path);
+            after[finalName + "/"] = "";
+            if (entry.payload != NULL) {
+                root.WriteFile(path + u8"/Внутри.JPG", entry.payload);
+                after[finalName + u8"/Внутри.JPG"] = entry.payload;
+            }
+        }
+    }
+    return after;
 }
 
-TEST_F(RenameWalk, TakenSuffixedNameLeavesTheEntryAlone)
+// Everything in the root but the working folder.
+static Snapshot Outside(const TestFolder &root)
 {
-    int start = renameCounter;
-    folder.WriteFile("foto.jpg", "latin");
-    folder.WriteFile("foto.jpg" + std::to_string(start), "taken");
-    folder.WriteFile(u8"Фото.jpg", "cyrillic");
+    Snapshot outside = FolderSnapshot(root.unixPath);
+    for (auto at = outside.begin(); at != outside.end();)
+        at = at->first.compare(0, 5, "work/") == 0 ? outside.erase(at) : std::next(at);
+    return outside;
+}
 
-    FixFileNames();
+// A collision renamed with the counter advances it by 2, an entry left alone by 1; a second
+// walk over a folder where every entry was fixed renames nothing.
+TEST(RenameWalkCases, EveryEntryRenamedOnlyAsItselfAndNeverOverAnother)
+{
+    const WalkCase cases[] = {
+        {"plain names, a directory renamed but not entered, a name already fixed", {
+            {FILE_ENTRY, u8"Фото Отпуск (1).JPG", "one", "foto_otpusk__1_.jpg"},
+            {FILE_ENTRY, u8"Юля-Ёлка.txt", "two", "ulj_elka.txt"},
+            {FILE_ENTRY, u8"Київ.jpg", "three", "kiiv.jpg"},
+            {FILE_ENTRY, u8"Літо.jpg", "four", u8"lіto.jpg"},
+            {FILE_ENTRY, "IMG_0001.JPG", "five", "img_0001.jpg"},
+            {FILE_ENTRY, "data.txt", "six", NULL},
+            {DIR_ENTRY, u8"Новая папка", "inside", "novaj_papka"}}, 0},
+        {"a change of case alone against the small name", {
+            {FILE_ENTRY, "IMG.JPG", "capitals", "img.jpg#"},
+            {FILE_ENTRY, "img.jpg", "small", NULL}}, 0},
+        {"the counter's name taken as well", {
+            {FILE_ENTRY, u8"Фото.jpg", "cyrillic", NULL},
+            {FILE_ENTRY, "foto.jpg", "latin", NULL},
+            {FILE_ENTRY, "foto.jpg#", "taken", NULL}}, 1},
+        {"links are renamed as themselves", {
+            {LINK_ENTRY, u8"Ссылка.txt", u8"../Цель.txt", "ss_lka.txt"},
+            {LINK_ENTRY, u8"Папка-ссылка", u8"../Дом", "papka_ss_lka"}}, 0},
+        {"backslashes, also full-width ones the code page turns into \\ and .", {
+            {FILE_ENTRY, u8"..\\Фото.txt", "a", NULL},
+            {FILE_ENTRY, u8"\uff0e\uff0e\uff3cФото.txt", "b", NULL},
+            {FILE_ENTRY, u8"Дом\\Вещи.txt", "c", NULL},
+            {FILE_ENTRY, u8"Фото.JPG", "plain", "foto.jpg"}}, 3},
+        {"drive prefixes", {
+            {FILE_ENTRY, u8"c:Фото.txt", "a", NULL},
+            {FILE_ENTRY, u8"Z:..\\Фото.txt", "b", NULL},
+            {DIR_ENTRY, u8"C:", "c", NULL}}, 3},
+        {"a trailing dot or blank beside the rightly named sibling", {
+            {FILE_ENTRY, "Pic.JPG.", "dot", NULL},
+            {FILE_ENTRY, "Pic.JPG", "right", "pic.jpg"},
+            {FILE_ENTRY, "Pic2.JPG ", "blank", NULL},
+            {FILE_ENTRY, "Pic2.JPG", "right too", "pic2.jpg"},
+            {DIR_ENTRY, u8"Папка.", "dot", NULL},
+            {DIR_ENTRY, u8"Папка", "right", "papka"}}, 3},
+        {"device names, also one that the fix would make", {
+            {FILE_ENTRY, "COM1.TXT", "a", NULL},
+            {FILE_ENTRY, "AUX.JPG", "b", NULL},
+            {FILE_ENTRY, "Nul", "c", NULL},
+            {FILE_ENTRY, "CON .txt", "d", NULL},
+            {DIR_ENTRY, "Lpt9", "e", NULL},
+            {FILE_ENTRY, u8"СОМ1.TXT", "Cyrillic letters", "som1.txt"},
+            {FILE_ENTRY, u8"АUX.JPG", "Cyrillic A", NULL}}, 6},
+        {"best-fit names with no namesake", {
+            {FILE_ENTRY, u8"Café.JPG", "accent", NULL},
+            {FILE_ENTRY, u8"Pic\uff0eJPG", "full-width dot", NULL}}, 2},
+        {"a best-fit name beside its namesake", {
+            {FILE_ENTRY, u8"Café.JPG", "accent", NULL},
+            {FILE_ENTRY, "Cafe.JPG", "plain", "cafe.jpg"}}, 1},
+        {"names outside the code page, and a literal ?", {
+            {FILE_ENTRY, u8"Фото \u65e5\u672c.jpg", "kanji", NULL},
+            {FILE_ENTRY, u8"Ёлка\u2603.JPG", "snowman", NULL},
+            {FILE_ENTRY, u8"Что?.txt", "question", NULL},
+            {FILE_ENTRY, u8"Фото.JPG", "plain", "foto.jpg"}}, 3},
+        {"an existing file is never replaced", {
+            {FILE_ENTRY, u8"Фото.txt", "new", "foto.txt#"},
+            {FILE_ENTRY, "foto.txt", "old", NULL}}, 0},
+        {"an existing empty directory is never replaced", {
+            {DIR_ENTRY, u8"Папка", "full", "papka#"},
+            {DIR_ENTRY, "papka", NULL, NULL}}, 0},
+        {"an existing link is never replaced", {
+            {FILE_ENTRY, u8"Цель.txt", "mine", "cel_.txt#"},
+            {LINK_ENTRY, "cel_.txt", u8"../Цель.txt", NULL}}, 0},
+        {"a link never replaces a directory", {
+            {LINK_ENTRY, u8"Ссылка", u8"../Дом", "ss_lka#"},
+            {DIR_ENTRY, "ss_lka", NULL, NULL}}, 0},
+    };
+    for (const WalkCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        StartProgram();
+        TestFolder root;
+        int counter = renameCounter;
+        Snapshot after = MakeWorkFolder(root, c.entries, counter);
+        const std::string dosDevices = std::string(getenv("WINEPREFIX")) + "/dosdevices";
+        Snapshot outside = Outside(root), devices = FolderSnapshot(dosDevices);
+        ASSERT_FALSE(devices.empty()) << "the prefix has its drive and device links";
+        int suffixed = 0;
+        for (const Entry &entry : c.entries)
+            suffixed += entry.fixed != NULL && strchr(entry.fixed, '#') != NULL;
+        BoxWatch boxes;
 
-    EXPECT_EQ("cyrillic", folder.ReadFile(u8"Фото.jpg"));
-    EXPECT_EQ("taken", folder.ReadFile("foto.jpg" + std::to_string(start)));
-    EXPECT_EQ(start + 1, renameCounter);
+        FixFileNames();
+
+        EXPECT_EQ(0u, boxes.seen.size()) << Describe(boxes.seen);
+        ASSERT_EQ(1u, boxes.summaries.size());
+        std::string failed = "Не удалось переименовать: " + std::to_string(c.leftAlone) + "\n";
+        EXPECT_NE(std::string::npos, boxes.summaries[0].text.find(failed)) << AnsiToUtf8(boxes.summaries[0].text);
+        EXPECT_EQ(after, FolderSnapshot(root.Path("work")));
+        EXPECT_EQ(outside, Outside(root));
+        EXPECT_EQ(devices, FolderSnapshot(dosDevices));
+        EXPECT_EQ(counter + 2 * suffixed + c.leftAlone, renameCounter);
+
+        if (c.leftAlone == 0) {
+            FixFileNames();
+            EXPECT_EQ(after, FolderSnapshot(root.Path("work")));
+            EXPECT_EQ(counter + 2 * suffixed, renameCounter);
+        }
+    }
 }
 
 TEST_F(RenameWalk, TwoNamesThatFixAlikeShareOutByCounter)
@@ -171,21 +245,6 @@ TEST_F(RenameWalk, TwoNamesThatFixAlikeShareOutByCounter)
     EXPECT_EQ((std::vector<std::string>{"foto_1.jpg", suffixed}), names);
     std::string contents = folder.ReadFile("foto_1.jpg") + "+" + folder.ReadFile(suffixed);
     EXPECT_TRUE(contents == "blank+underscore" || contents == "underscore+blank") << contents;
-}
-
-TEST_F(RenameWalk, CaseOnlyRenameAgainstAnExistingSmallName)
-{
-    // both spellings exist on a case-sensitive disk: the capitals collide with the small one
-    folder.WriteFile("IMG.JPG", "capitals");
-    folder.WriteFile("img.jpg", "small");
-    int start = renameCounter;
-
-    FixFileNames();
-
-    std::string suffixed = "img.jpg" + std::to_string(start);
-    EXPECT_EQ((std::vector<std::string>{"img.jpg", suffixed}), folder.List());
-    EXPECT_EQ("small", folder.ReadFile("img.jpg"));
-    EXPECT_EQ("capitals", folder.ReadFile(suffixed));
 }
 
 TEST_F(RenameWalk, NameTooLongForTheCounterKeepsItsName)
@@ -224,36 +283,40 @@ TEST_F(RenameWalk, ThousandEntriesAllFixedOnce)
     EXPECT_EQ(start, renameCounter);
 }
 
-TEST_F(RenameWalk, MissingWorkDirRenamesNothingAndSaysWhere)
+// Case twins: the chooser's path field shows small letters, but the folder chosen must be
+// the folder both jobs work in.
+TEST(CaseTwins, TheChosenFolderIsTheFolderBothJobsUse)
 {
-    // the current directory holds a name that would be fixed: it must stay as it is
-    folder.WriteFile(u8"Фото.jpg", "x");
-    SetCurrentDirectoryA(folder.winPath.c_str());
-    std::string missing = folder.winPath + "\\gone";
-    TextCopy(workDir, sizeof workDir, missing.c_str());
-    boxes.Then(Press(IDOK));
+    StartProgram();
+    TestFolder root;
+    root.MakeDir("Photos");
+    root.MakeDir("photos");
+    ASSERT_TRUE(SaveTestImage(root.Path(u8"Photos/Фото.JPG"), FIF_JPEG, 300, 200));
+    ASSERT_TRUE(SaveTestImage(root.Path(u8"photos/Фото.JPG"), FIF_JPEG, 300, 200));
+    TextCopy(browseSpec, sizeof browseSpec, (root.winPath + "\\*.*").c_str());
+    const std::string chosen = root.winPath + "\\Photos";
 
-    FixFileNames();
+    BoxWatch watch;
+    std::string jobDir;
+    watch.Then(Steps([&](HWND jobDialog) {
+        watch.Then(Steps([&](HWND chooser) {
+            EXPECT_TRUE(DoubleClickEntry(chooser, IDC_DIR_LIST, "[Photos]"));
+            ClickNow(chooser, IDC_DIR_OPEN);
+        }));
+        ClickNow(jobDialog, IDC_JOB_OPEN);
+        jobDir = ControlText(jobDialog, IDC_JOB_DIR);
+        watch.Then(Press(IDC_REC_DEFAULT));
+        PressNow(jobDialog, IDC_RUN);
+    }));
+    SendMessageA(mainWindow, WM_COMMAND, IDM_THUMBNAILS, 0);
+    EXPECT_EQ(chosen, jobDir);
+    EXPECT_EQ(chosen, workDir);
 
-    ASSERT_EQ(1u, boxes.seen.size());
-    EXPECT_EQ("Error", boxes.seen[0].caption);
-    EXPECT_NE(std::string::npos, boxes.seen[0].text.find(missing)) << AnsiToUtf8(boxes.seen[0].text);
-    EXPECT_EQ(ICON_INFORMATION, boxes.seen[0].icon);
-    EXPECT_EQ(NULL, boxes.seen[0].owner);
-    EXPECT_EQ(std::vector<std::string>{u8"Фото.jpg"}, folder.List());
-}
+    watch.Then(Steps([&](HWND nameFix) { PressNow(nameFix, IDOK); }));
+    SendMessageA(mainWindow, WM_COMMAND, IDM_NAME_FIX, 0);
 
-TEST_F(RenameWalk, NameOutsideTheCodePageIsLeftAlone)
-{
-    // the search hands such a name over with '?' in place of what 1251 cannot hold;
-    // nothing may be renamed under a wrong name, and the rest of the folder is still fixed
-    const std::string kanjiName = u8"Фото \u65e5\u672c.jpg";
-    folder.WriteFile(kanjiName, "kanji");
-    folder.WriteFile(u8"Фото.JPG", "plain");
-
-    FixFileNames();
-
-    std::vector<std::string> expected = {"foto.jpg", kanjiName};
-    EXPECT_EQ(expected, folder.List());
-    EXPECT_EQ("kanji", folder.ReadFile(kanjiName));
+    EXPECT_EQ(4u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ((std::vector<std::string>{"foto.jpg", "imagelog.sql", "thumbnails"}), root.List("Photos"));
+    EXPECT_EQ(std::vector<std::string>{u8"Фото_small.jpg"}, root.List("Photos/thumbnails"));
+    EXPECT_EQ(std::vector<std::string>{u8"Фото.JPG"}, root.List("photos"));
 }

@@ -7,14 +7,13 @@
 #include "dialogs.h"
 #include "fixture.h"
 #include "images.h"
+#include "jobs.h"
 
 #include "base/state.h"
 #include "namefix/namefix.h"
 #include "res/resource.h"
 
 #include <algorithm>
-#include <stdio.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,34 +24,29 @@ struct ExfatDisk {
     ExfatDisk()
     {
         mkdir(mount.c_str(), 0755);
+        winPath = WinPathOf(mount);
+        missing = Mount();
+    }
+    // Makes the disk and mounts it: "" when mounted, else what is missing.
+    std::string Mount()
+    {
         if (access("/dev/fuse", R_OK | W_OK) != 0)
-            missing = "this machine has no FUSE (/dev/fuse)";
-        else if (system(("truncate -s 64M " + image + " && mkfs.exfat " + image + " >/dev/null").c_str()) != 0)
-            missing = "mkfs.exfat (exfatprogs) is missing or failed";
-        else if ((loop = LoopDevice()).empty())
-            missing = "this machine has no free loop device";
-        else if (system(("mount.exfat-fuse " + loop + " " + mount + " >/dev/null 2>&1").c_str()) != 0)
-            missing = "mount.exfat-fuse (exfat-fuse) is missing or failed";
-        WCHAR *dosWide = wine_get_dos_file_name(mount.c_str());
-        winPath.resize(MAX_PATH);
-        winPath.resize(WideCharToMultiByte(CP_ACP, 0, dosWide, -1, &winPath[0], MAX_PATH, NULL, NULL) - 1);
-        HeapFree(GetProcessHeap(), 0, dosWide);
+            return "this machine has no FUSE (/dev/fuse)";
+        if (system(("truncate -s 64M " + image + " && mkfs.exfat " + image + " >/dev/null").c_str()) != 0)
+            return "mkfs.exfat (exfatprogs) is missing or failed";
+        if (system(("losetup -f --show " + image + " >" + folder.Path("loop") + " 2>/dev/null").c_str()) != 0)
+            return "this machine has no free loop device";
+        loop = folder.ReadFile("loop");
+        loop.resize(loop.find('\n'));
+        if (system(("mount.exfat-fuse " + loop + " " + mount + " >/dev/null 2>&1").c_str()) != 0)
+            return "mount.exfat-fuse (exfat-fuse) is missing or failed";
+        return "";
     }
     ~ExfatDisk()
     {
         SetCurrentDirectoryA("C:\\");
         if (!loop.empty())
             system(("umount " + mount + " 2>/dev/null; losetup -d " + loop).c_str());
-    }
-    std::string LoopDevice()
-    {
-        char line[256] = "";
-        FILE *pipe = popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
-        if (pipe != NULL && fgets(line, sizeof line, pipe) == NULL)
-            line[0] = '\0';
-        if (pipe != NULL)
-            pclose(pipe);
-        return std::string(line, strcspn(line, "\n"));
     }
 };
 
@@ -102,16 +96,12 @@ TEST_F(Exfat, ThumbnailJobCompletesWithItsLog)
 {
     ASSERT_TRUE(SaveTestImage(disk.mount + "/IMG_0001.JPG", FIF_JPEG, 300, 200));
     ASSERT_TRUE(SaveTestImage(disk.mount + u8"/Фото.jpg", FIF_JPEG, 200, 300));
-    TextCopy(workDir, sizeof workDir, disk.winPath.c_str());
     BoxWatch watch;
-    watch.Then(Steps([&](HWND dialog) {
-        watch.Then(Press(IDC_REC_DEFAULT));
-        PressNow(dialog, IDC_RUN);
-    }));
+    watch.Then(Press(IDC_REC_DEFAULT));
 
-    SendMessageA(mainWindow, WM_COMMAND, IDM_THUMBNAILS, 0);
+    RunThumbnailJob(disk.winPath);
 
-    EXPECT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
+    EXPECT_EQ(1u, watch.seen.size()) << Describe(watch.seen);
     std::string log = disk.folder.ReadFile("mnt/imagelog.sql");
     EXPECT_EQ(2, std::count(log.begin(), log.end(), '\n')) << log;
     EXPECT_EQ((std::vector<std::string>{"IMG_0001_small.jpg", u8"Фото_small.jpg"}), disk.folder.List("mnt/thumbnails"));

@@ -6,11 +6,9 @@
 #include "fixture.h"
 
 #include "base/state.h"
-#include "namefix/namefix.h"
 #include "res/resource.h"
 
 #include <algorithm>
-#include <string.h>
 
 class NameFixDialog : public ::testing::Test {
 protected:
@@ -93,11 +91,14 @@ TEST_F(NameFixDialog, ChooserCancelShowsWorkDirAgainOverTypedText)
     EXPECT_STREQ("C:\\", workDir);
 }
 
-TEST_F(NameFixDialog, NoSecondJobCanStartWhileTheWalkRuns)
+TEST_F(NameFixDialog, MissingWorkDirIsNamedAndNoSecondJobCanStartMeanwhile)
 {
-    // a walk on a directory that is gone stops with a box that has no owner; while it is
-    // open the main window, and with it its menu, stays disabled
-    TextCopy(workDir, sizeof workDir, (folder.winPath + "\\gone").c_str());
+    // a walk on a directory that is gone renames nothing, not even in the current
+    // directory, and stops with a box that has no owner; while it is open the main
+    // window, and with it its menu, stays disabled
+    std::string missing = folder.winPath + "\\gone";
+    TextCopy(workDir, sizeof workDir, missing.c_str());
+    SetCurrentDirectoryA(folder.winPath.c_str());
     BoxWatch watch;
     bool enabledDuringJob = true;
     OpenFromMenu(watch, IDM_NAME_FIX, [&](HWND dialog) {
@@ -109,6 +110,9 @@ TEST_F(NameFixDialog, NoSecondJobCanStartWhileTheWalkRuns)
     });
     ASSERT_EQ(2u, watch.seen.size()) << Describe(watch.seen);
     EXPECT_TRUE(watch.seen[1].messageBox);
+    EXPECT_EQ("Error", watch.seen[1].caption);
+    EXPECT_NE(std::string::npos, watch.seen[1].text.find(missing)) << AnsiToUtf8(watch.seen[1].text);
+    EXPECT_EQ(ICON_INFORMATION, watch.seen[1].icon);
     EXPECT_EQ(NULL, watch.seen[1].owner);
     EXPECT_FALSE(enabledDuringJob);
     EXPECT_TRUE(IsWindowEnabled(mainWindow)) << "enabled again when the job returns";
@@ -131,10 +135,10 @@ TEST_F(NameFixDialog, MatrixShowsTheTransliterationTable)
         EnumChildWindows(dialog, CollectText, (LPARAM)&texts);
         PressNow(dialog, IDCANCEL);
     });
-    // the first 75 pairs of the table, sources above and replacements below
-    std::string matrix = std::string(translitSource, 75) + "\n" + std::string(translitTarget, 75);
-    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), matrix)) << AnsiToUtf8(matrix);
+    // the first 75 pairs of the transliteration, sources above and replacements below
     const char *labels[] = {
+        "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯЁЄЇўабвгдежзийклмнопрстуфхцчшщъыьэюяёєїЎ ()\n"
+        "abvgdejziyklmnoprstufhccss___eujeeiyabvgdejziyklmnoprstufhccss___eujeeiy___",
         "Directory find (c:\\):",
         "Внимание установлена маска поиска файлов \"*.*\", каталоги тоже будут переименованы.",
     };

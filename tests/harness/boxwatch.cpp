@@ -49,17 +49,12 @@ static bool IsDialogWindow(HWND window)
 static BoxIcon IconOf(HWND box)
 {
     HWND iconControl = GetDlgItem(box, messageBoxIconId);
-    if (iconControl == NULL)
-        return ICON_NONE;
-    HICON icon = (HICON)SendMessageA(iconControl, STM_GETICON, 0, 0);
-    if (icon == LoadIconA(NULL, (LPCSTR)IDI_INFORMATION))
-        return ICON_INFORMATION;
-    if (icon == LoadIconA(NULL, (LPCSTR)IDI_WARNING))
-        return ICON_WARNING;
-    if (icon == LoadIconA(NULL, (LPCSTR)IDI_ERROR))
-        return ICON_ERROR;
-    if (icon == LoadIconA(NULL, (LPCSTR)IDI_QUESTION))
-        return ICON_QUESTION;
+    HICON icon = iconControl != NULL ? (HICON)SendMessageA(iconControl, STM_GETICON, 0, 0) : NULL;
+    const struct { LPCSTR id; BoxIcon icon; } icons[] = {{(LPCSTR)IDI_INFORMATION, ICON_INFORMATION},
+        {(LPCSTR)IDI_WARNING, ICON_WARNING}, {(LPCSTR)IDI_ERROR, ICON_ERROR}, {(LPCSTR)IDI_QUESTION, ICON_QUESTION}};
+    for (const auto &known : icons)
+        if (icon != NULL && icon == LoadIconA(NULL, known.id))
+            return known.icon;
     return ICON_NONE;
 }
 

@@ -30,8 +30,6 @@ public:
 
     // Queues the answer for the next new box or dialog, in the order they appear.
     void Then(BoxAnswer answer);
-    // How many answers are still waiting for their box.
-    size_t Pending() const { return answers.size(); }
 
     std::vector<SeenBox> seen;
     // the summary boxes that end the jobs: kept apart from seen, answered with OK, and

@@ -20,6 +20,22 @@ std::vector<std::string> ListEntries(HWND dialog, int listId)
     return entries;
 }
 
+bool Has(const std::vector<std::string> &entries, const std::string &entry)
+{
+    return std::find(entries.begin(), entries.end(), entry) != entries.end();
+}
+
+ChooserSeen OpenChooser(BoxWatch &watch, int button)
+{
+    ChooserSeen seen;
+    OpenFromMenu(watch, IDM_SELECT_DIR, [&](HWND dialog) {
+        seen.entries = ListEntries(dialog, IDC_DIR_LIST);
+        seen.path = ControlText(dialog, IDC_DIR_PATH);
+        PressNow(dialog, button);
+    });
+    return seen;
+}
+
 bool DoubleClickEntry(HWND dialog, int listId, const std::string &entry)
 {
     std::vector<std::string> entries = ListEntries(dialog, listId);

@@ -11,6 +11,15 @@
 
 // Every entry of a list box, in its order, as ANSI bytes.
 std::vector<std::string> ListEntries(HWND dialog, int listId);
+// Whether a list holds the entry.
+bool Has(const std::vector<std::string> &entries, const std::string &entry);
+// The chooser from "&Select Directory", its list and path field read as it opens, then
+// the given button pressed.
+struct ChooserSeen {
+    std::vector<std::string> entries;
+    std::string path;
+};
+ChooserSeen OpenChooser(BoxWatch &watch, int button);
 // Selects the entry that reads exactly `entry` and double-clicks it; false if it is missing.
 bool DoubleClickEntry(HWND dialog, int listId, const std::string &entry);
 // Types a text into a field, replacing what it held.

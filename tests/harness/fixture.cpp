@@ -62,18 +62,25 @@ void PumpMessages()
     }
 }
 
+std::string WinPathOf(const std::string &unixPath)
+{
+    std::string path;
+    WCHAR *dosWide = wine_get_dos_file_name(unixPath.c_str());
+    if (dosWide != NULL) {
+        int length = WideCharToMultiByte(CP_ACP, 0, dosWide, -1, NULL, 0, NULL, NULL);
+        path.assign(length, '\0');
+        WideCharToMultiByte(CP_ACP, 0, dosWide, -1, &path[0], length, NULL, NULL);
+        path.resize(length - 1);
+        HeapFree(GetProcessHeap(), 0, dosWide);
+    }
+    return path;
+}
+
 TestFolder::TestFolder()
 {
     char pattern[] = "/tmp/fotobatch-XXXXXX";
     unixPath = mkdtemp(pattern);
-    WCHAR *dosWide = wine_get_dos_file_name(unixPath.c_str());
-    if (dosWide != NULL) {
-        int length = WideCharToMultiByte(CP_ACP, 0, dosWide, -1, NULL, 0, NULL, NULL);
-        winPath.assign(length, '\0');
-        WideCharToMultiByte(CP_ACP, 0, dosWide, -1, &winPath[0], length, NULL, NULL);
-        winPath.resize(length - 1);
-        HeapFree(GetProcessHeap(), 0, dosWide);
-    }
+    winPath = WinPathOf(unixPath);
 }
 
 static int RemoveOne(const char *path, const struct stat *, int, struct FTW *)
@@ -107,10 +114,11 @@ bool TestFolder::Exists(const std::string &name) const
     return lstat(Path(name).c_str(), &info) == 0;
 }
 
-std::string TestFolder::ReadFile(const std::string &name) const
+// The bytes of a file at a Unix path, "" when it cannot be read.
+static std::string ReadWhole(const std::string &path)
 {
     std::string bytes;
-    int fd = open(Path(name).c_str(), O_RDONLY);
+    int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0)
         return bytes;
     char chunk[65536];
@@ -121,10 +129,16 @@ std::string TestFolder::ReadFile(const std::string &name) const
     return bytes;
 }
 
-std::vector<std::string> TestFolder::List(const std::string &subdir) const
+std::string TestFolder::ReadFile(const std::string &name) const
+{
+    return ReadWhole(Path(name));
+}
+
+// The names in a folder at a Unix path, sorted, "." and ".." left out.
+static std::vector<std::string> DirNames(const std::string &path)
 {
     std::vector<std::string> names;
-    DIR *dir = opendir(subdir.empty() ? unixPath.c_str() : Path(subdir).c_str());
+    DIR *dir = opendir(path.c_str());
     if (dir == NULL)
         return names;
     while (struct dirent *entry = readdir(dir)) {
@@ -137,11 +151,20 @@ std::vector<std::string> TestFolder::List(const std::string &subdir) const
     return names;
 }
 
+std::vector<std::string> TestFolder::List(const std::string &subdir) const
+{
+    return DirNames(subdir.empty() ? unixPath : Path(subdir));
+}
+
 std::vector<std::string> TestFolder::SearchOrder(const std::string &mask) const
+{
+    return WinListing(winPath + "\\" + mask);
+}
+
+std::vector<std::string> WinListing(const std::string &pattern)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    std::string pattern = winPath + "\\" + mask;
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
@@ -169,13 +192,7 @@ void MakeNamesFixChanges(const TestFolder &folder, const std::string &subdir)
 // Adds the entries below dir to a snapshot, their keys starting with prefix.
 static void AddToSnapshot(const std::string &dir, const std::string &prefix, std::map<std::string, std::string> &into)
 {
-    DIR *listing = opendir(dir.c_str());
-    if (listing == NULL)
-        return;
-    while (struct dirent *entry = readdir(listing)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
+    for (const std::string &name : DirNames(dir)) {
         std::string path = dir + "/" + name;
         struct stat info;
         char target[4096];
@@ -187,18 +204,9 @@ static void AddToSnapshot(const std::string &dir, const std::string &prefix, std
             into[prefix + name + "/"] = "";
             AddToSnapshot(path, prefix + name + "/", into);
         } else {
-            std::string bytes;
-            FILE *file = fopen(path.c_str(), "rb");
-            char chunk[65536];
-            size_t got;
-            while (file != NULL && (got = fread(chunk, 1, sizeof chunk, file)) > 0)
-                bytes.append(chunk, got);
-            if (file != NULL)
-                fclose(file);
-            into[prefix + name] = bytes;
+            into[prefix + name] = ReadWhole(path);
         }
     }
-    closedir(listing);
 }
 
 std::map<std::string, std::string> FolderSnapshot(const std::string &dir)

@@ -13,6 +13,12 @@
 std::string AnsiToUtf8(const std::string &ansi);
 std::string Utf8ToAnsi(const std::string &utf8);
 
+// A Unix path as Wine names it (Z:\...), in ANSI bytes.
+std::string WinPathOf(const std::string &unixPath);
+// The names that a Win32 search for the pattern (a Windows path with a mask) yields, in
+// its order, as ANSI bytes.
+std::vector<std::string> WinListing(const std::string &pattern);
+
 // Every entry below a Unix folder with its bytes, keyed by its path inside the folder: a
 // directory as "name/", a link by its target ("-> target").
 std::map<std::string, std::string> FolderSnapshot(const std::string &dir);

@@ -10,6 +10,13 @@ void Put(std::string &bytes, unsigned value, int count, bool bigEndian)
     }
 }
 
+// Appends each value as count bytes in the given order: a header's fields of one width.
+static void PutEach(std::string &bytes, std::initializer_list<unsigned> values, int count, bool bigEndian)
+{
+    for (unsigned value : values)
+        Put(bytes, value, count, bigEndian);
+}
+
 FIBITMAP *Picture(int width, int height, int bpp)
 {
     FIBITMAP *picture = FreeImage_Allocate(width, height, bpp);
@@ -39,21 +46,16 @@ std::string Encode(FIBITMAP *picture, FREE_IMAGE_FORMAT format, int flags)
     return bytes;
 }
 
-std::string Jpeg(int width, int height)
+static std::string EncodedPicture(int width, int height, int flags)
 {
     FIBITMAP *picture = Picture(width, height);
-    std::string bytes = Encode(picture, FIF_JPEG, 90);
+    std::string bytes = Encode(picture, FIF_JPEG, flags);
     FreeImage_Unload(picture);
     return bytes;
 }
 
-std::string ProgressiveJpeg(int width, int height)
-{
-    FIBITMAP *picture = Picture(width, height);
-    std::string bytes = Encode(picture, FIF_JPEG, 90 | JPEG_PROGRESSIVE);
-    FreeImage_Unload(picture);
-    return bytes;
-}
+std::string Jpeg(int width, int height) { return EncodedPicture(width, height, 90); }
+std::string ProgressiveJpeg(int width, int height) { return EncodedPicture(width, height, 90 | JPEG_PROGRESSIVE); }
 
 std::string JpegSegment(unsigned char marker, const std::string &payload)
 {
@@ -87,27 +89,20 @@ std::string SgiBomb(unsigned width, unsigned height)
     std::string sgi;
     Put(sgi, 474, 2, true);
     sgi += std::string("\x00\x01", 2);  // verbatim, one byte per channel
-    Put(sgi, 2, 2, true);               // dimensions
-    Put(sgi, width, 2, true);
-    Put(sgi, height, 2, true);
-    Put(sgi, 1, 2, true);               // channels
-    Put(sgi, 0, 4, true);
-    Put(sgi, 255, 4, true);
+    PutEach(sgi, {2, width, height, 1}, 2, true);  // dimensions, width, height, channels
+    PutEach(sgi, {0, 255}, 4, true);
     return sgi + std::string(512 - sgi.size(), '\0');
 }
 
 std::string GifBomb(unsigned screenWidth, unsigned screenHeight, unsigned frameWidth, unsigned frameHeight)
 {
     std::string gif = "GIF89a";
-    Put(gif, screenWidth, 2, false);
-    Put(gif, screenHeight, 2, false);
+    PutEach(gif, {screenWidth, screenHeight}, 2, false);
     gif += std::string("\x80\x00\x00", 3);  // a global table of two colours
     gif += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
     gif += std::string("\x21\xF9\x04\x00\x00\x00\x00\x00", 8);  // graphic control
     gif += "\x2C";
-    Put(gif, 0, 4, false);
-    Put(gif, frameWidth, 2, false);
-    Put(gif, frameHeight, 2, false);
+    PutEach(gif, {0, 0, frameWidth, frameHeight}, 2, false);
     gif += std::string("\x00\x02\x02\x44\x01\x00\x3B", 7);
     return gif;
 }
@@ -136,21 +131,11 @@ std::string WbmpBomb(unsigned long long width, unsigned long long height)
 std::string DdsBomb(unsigned width, unsigned height)
 {
     std::string dds = "DDS ";
-    Put(dds, 124, 4, false);
-    Put(dds, 0x1007, 4, false);  // caps, height, width, pixel format
-    Put(dds, height, 4, false);
-    Put(dds, width, 4, false);
+    PutEach(dds, {124, 0x1007, height, width}, 4, false);  // flags: caps, height, width, pixel format
     dds += std::string(128 - dds.size(), '\0');
     // the pixel format: 32 bytes, uncompressed 32-bit RGBA
     std::string format;
-    Put(format, 32, 4, false);
-    Put(format, 0x41, 4, false);
-    Put(format, 0, 4, false);
-    Put(format, 32, 4, false);
-    Put(format, 0x00FF0000, 4, false);
-    Put(format, 0x0000FF00, 4, false);
-    Put(format, 0x000000FF, 4, false);
-    Put(format, 0xFF000000, 4, false);
+    PutEach(format, {32, 0x41, 0, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}, 4, false);
     dds.replace(76, format.size(), format);
     return dds + std::string(64, '\x55');
 }
@@ -158,27 +143,19 @@ std::string DdsBomb(unsigned width, unsigned height)
 std::string IcoBomb(unsigned width, unsigned height, bool png)
 {
     std::string ico;
-    Put(ico, 0, 2, false);
-    Put(ico, 1, 2, false);
-    Put(ico, 1, 2, false);
+    PutEach(ico, {0, 1, 1}, 2, false);
     ico += std::string("\x10\x10\x00\x00", 4);  // the directory says 16 x 16
-    Put(ico, 1, 2, false);
-    Put(ico, 32, 2, false);
-    Put(ico, 128, 4, false);
-    Put(ico, 22, 4, false);
+    PutEach(ico, {1, 32}, 2, false);
+    PutEach(ico, {128, 22}, 4, false);
     if (png) {
         ico += std::string("\x89PNG\r\n\x1A\n", 8);
         Put(ico, 13, 4, true);
         ico += "IHDR";
-        Put(ico, width, 4, true);
-        Put(ico, height, 4, true);
+        PutEach(ico, {width, height}, 4, true);
         ico += std::string("\x08\x06\x00\x00\x00", 5);
     } else {
-        Put(ico, 40, 4, false);
-        Put(ico, width, 4, false);
-        Put(ico, height * 2, 4, false);
-        Put(ico, 1, 2, false);
-        Put(ico, 32, 2, false);
+        PutEach(ico, {40, width, height * 2}, 4, false);
+        PutEach(ico, {1, 32}, 2, false);
         ico += std::string(24, '\0');
     }
     return ico + std::string(128, '\x55');
@@ -187,16 +164,10 @@ std::string IcoBomb(unsigned width, unsigned height, bool png)
 std::string PcxBomb(unsigned width, unsigned height)
 {
     std::string pcx("\x0A\x05\x01\x08", 4);
-    Put(pcx, 0, 2, false);
-    Put(pcx, 0, 2, false);
-    Put(pcx, width - 1, 2, false);
-    Put(pcx, height - 1, 2, false);
-    Put(pcx, 72, 2, false);
-    Put(pcx, 72, 2, false);
+    PutEach(pcx, {0, 0, width - 1, height - 1, 72, 72}, 2, false);
     pcx += std::string(48 + 1, '\0');
     pcx += '\x03';                       // planes
-    Put(pcx, (width + 1) & ~1u, 2, false);
-    Put(pcx, 1, 2, false);
+    PutEach(pcx, {(width + 1) & ~1u, 1}, 2, false);
     return pcx + std::string(128 - pcx.size() + 64, '\0');
 }
 
@@ -204,59 +175,43 @@ std::string TgaBomb(unsigned width, unsigned height)
 {
     std::string tga("\x00\x00\x02", 3);  // uncompressed true colour
     tga += std::string(9, '\0');
-    Put(tga, width, 2, false);
-    Put(tga, height, 2, false);
+    PutEach(tga, {width, height}, 2, false);
     tga += std::string("\x18\x20", 2);
     return tga + std::string(64, '\x55');
 }
 
-std::string PsdBomb(unsigned width, unsigned height)
-{
-    std::string psd = "8BPS";
-    Put(psd, 1, 2, true);
-    psd += std::string(6, '\0');
-    Put(psd, 3, 2, true);
-    Put(psd, height, 4, true);
-    Put(psd, width, 4, true);
-    Put(psd, 8, 2, true);
-    Put(psd, 3, 2, true);
-    Put(psd, 0, 4, true);
-    Put(psd, 0, 4, true);
-    Put(psd, 0, 4, true);
-    Put(psd, 0, 2, true);  // raw
-    return psd + std::string(64, '\x55');
-}
-
-std::string BmpBomb(unsigned width, unsigned height)
-{
-    std::string bmp = "BM";
-    Put(bmp, 70, 4, false);
-    Put(bmp, 0, 4, false);
-    Put(bmp, 54, 4, false);
-    Put(bmp, 40, 4, false);
-    Put(bmp, width, 4, false);
-    Put(bmp, height, 4, false);
-    Put(bmp, 1, 2, false);
-    Put(bmp, 24, 2, false);
-    for (int i = 0; i < 6; i++)
-        Put(bmp, 0, 4, false);
-    return bmp + std::string(16, '\x55');
-}
-
-std::string RunawayRlePsd()
+// The header of an RGB PSD of 8 bits a channel with no colour mode data, image resources
+// or layers, and the compression of its pixels (0 raw, 1 RLE).
+static std::string PsdHeader(unsigned width, unsigned height, unsigned compression)
 {
     std::string psd = "8BPS";
     Put(psd, 1, 2, true);
     psd += std::string(6, '\0');
     Put(psd, 3, 2, true);   // channels
-    Put(psd, 4, 4, true);   // height
-    Put(psd, 4, 4, true);   // width
-    Put(psd, 8, 2, true);   // depth
-    Put(psd, 3, 2, true);   // RGB
-    Put(psd, 0, 4, true);   // colour mode data
-    Put(psd, 0, 4, true);   // image resources
-    Put(psd, 0, 4, true);   // layers and masks
-    Put(psd, 1, 2, true);   // RLE
+    PutEach(psd, {height, width}, 4, true);
+    PutEach(psd, {8, 3}, 2, true);  // depth, RGB
+    psd += std::string(12, '\0');
+    Put(psd, compression, 2, true);
+    return psd;
+}
+
+std::string PsdBomb(unsigned width, unsigned height)
+{
+    return PsdHeader(width, height, 0) + std::string(64, '\x55');
+}
+
+std::string BmpBomb(unsigned width, unsigned height)
+{
+    std::string bmp = "BM";
+    PutEach(bmp, {70, 0, 54, 40, width, height}, 4, false);
+    PutEach(bmp, {1, 24}, 2, false);
+    bmp += std::string(24, '\0');
+    return bmp + std::string(16, '\x55');
+}
+
+std::string RunawayRlePsd()
+{
+    std::string psd = PsdHeader(4, 4, 1);
     for (int row = 0; row < 12; row++)
         Put(psd, 2, 2, true);
     for (int row = 0; row < 12; row++)

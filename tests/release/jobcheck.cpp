@@ -11,43 +11,21 @@
 #include <windows.h>
 #include <string.h>
 
+#include "dialogwatch.h"
+
 #include "app/app.h"
 #include "base/progress.h"
 #include "base/state.h"
 #include "base/textbuf.h"
 #include "res/resource.h"
 
-#define BOX_TEXT_ID 0xFFFF  // the static control that holds a message box's text
-#define MAX_BOXES 512
-
 static HANDLE boxLog = INVALID_HANDLE_VALUE;
-static HWND answered[MAX_BOXES];
-static int answeredCount;
 
 // Appends bytes to the box log as they are (the program's ANSI text).
 static void LogText(const char *text)
 {
     DWORD written;
     WriteFile(boxLog, text, (DWORD)strlen(text), &written, NULL);
-}
-
-// A box is answered once, however often it is activated again; a handle given back
-// by a closed box may come again for a new one.
-static int AlreadyAnswered(HWND window)
-{
-    for (int i = 0; i < answeredCount; i++)
-        if (answered[i] == window)
-            return 1;
-    if (answeredCount < MAX_BOXES)
-        answered[answeredCount++] = window;
-    return 0;
-}
-
-static void ForgetBox(HWND window)
-{
-    for (int i = 0; i < answeredCount; i++)
-        if (answered[i] == window)
-            answered[i] = answered[--answeredCount];
 }
 
 // The button a user presses in each box: Run! with every entry in the job dialog,
@@ -65,49 +43,22 @@ static int AnswerFor(HWND window)
     return IDOK;
 }
 
-// Records and answers every dialog that opens on this thread.
-static LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam)
+// Records a dialog or box opening (caption, then a message box's text) and answers it.
+static void RecordAndAnswer(HWND window)
 {
-    if (code == HCBT_DESTROYWND)
-        ForgetBox((HWND)wParam);
-    if (code == HCBT_ACTIVATE) {
-        HWND window = (HWND)wParam;
-        char className[16] = "";
-        GetClassNameA(window, className, sizeof className);
-        if (strcmp(className, "#32770") == 0 && !AlreadyAnswered(window)) {
-            char caption[256] = "";
-            char text[2048] = "";
-            GetWindowTextA(window, caption, sizeof caption);
-            GetDlgItemTextA(window, BOX_TEXT_ID, text, sizeof text);
-            // a summary's time differs from run to run and build to build
-            char *timeTaken = strcmp(caption, SUMMARY_CAPTION) == 0 ? strstr(text, SUMMARY_TIME_LABEL) : NULL;
-            if (timeTaken != NULL)
-                *timeTaken = '\0';
-            LogText(caption);
-            LogText(" | ");
-            LogText(text);
-            LogText("\n");
-            PostMessageA(window, WM_COMMAND, MAKEWPARAM(AnswerFor(window), BN_CLICKED), 0);
-        }
-    }
-    return CallNextHookEx(NULL, code, wParam, lParam);
-}
-
-// The started program's main window: a top-level window of its class that belongs to
-// that process (this driver has a main window of the same class).
-static DWORD startedProcessId;
-static HWND startedWindow;
-static BOOL CALLBACK FindStartedWindow(HWND window, LPARAM classNameParam)
-{
-    char className[64] = "";
-    DWORD processId = 0;
-    GetClassNameA(window, className, sizeof className);
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == startedProcessId && strcmp(className, (const char *)classNameParam) == 0) {
-        startedWindow = window;
-        return FALSE;
-    }
-    return TRUE;
+    char caption[256] = "";
+    char text[2048] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    GetDlgItemTextA(window, BOX_TEXT_ID, text, sizeof text);
+    // a summary's time differs from run to run and build to build
+    char *timeTaken = strcmp(caption, SUMMARY_CAPTION) == 0 ? strstr(text, SUMMARY_TIME_LABEL) : NULL;
+    if (timeTaken != NULL)
+        *timeTaken = '\0';
+    LogText(caption);
+    LogText(" | ");
+    LogText(text);
+    LogText("\n");
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(AnswerFor(window), BN_CLICKED), 0);
 }
 
 // Starts the program, waits for its main window and closes it: 0 when it came up and
@@ -126,42 +77,36 @@ static int StartAndClose(const char *program)
     }
     char windowClass[64];
     LoadStringA(GetModuleHandleA(NULL), IDS_WINDOW_CLASS, windowClass, sizeof windowClass);
-    startedProcessId = process.dwProcessId;
-    startedWindow = NULL;
-    // an emulated machine may need a few minutes for the first window of a new prefix
-    int ended = 0;
-    for (int tries = 0; startedWindow == NULL && !ended && tries < 3000; tries++) {
-        EnumWindows(FindStartedWindow, (LPARAM)windowClass);
-        ended = WaitForSingleObject(process.hProcess, startedWindow == NULL ? 100 : 0) == WAIT_OBJECT_0;
+    // an emulated machine may need a few minutes for the first window of a new prefix;
+    // this driver's own main window is of the same class
+    HWND window = NULL;
+    for (int tries = 0; window == NULL && tries < 3000; tries++) {
+        do
+            window = FindWindowExA(NULL, window, windowClass, NULL);
+        while (window == mainWindow);
+        if (window == NULL && WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0)
+            break;
     }
-    int result = 1;
     DWORD exitCode = 1;
-    if (startedWindow != NULL) {
-        char caption[256] = "";
-        GetWindowTextA(startedWindow, caption, sizeof caption);
-        LogText("main window | ");
-        LogText(caption);
-        LogText("\n");
-        PostMessageA(startedWindow, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0 &&
-            GetExitCodeProcess(process.hProcess, &exitCode) && exitCode == 0)
-            result = 0;
-        else
-            LogText("program did not end cleanly\n");
-    } else if (ended) {
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        char text[64];
-        TextCopy(text, sizeof text, "program ended with code ");
-        TextAppendUnsigned(text, sizeof text, exitCode);
-        TextAppend(text, sizeof text, " and no main window\n");
-        LogText(text);
-    } else {
-        LogText("no main window\n");
+    char caption[256] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    LogText(window != NULL ? "main window | " : "no main window");
+    LogText(caption);
+    LogText("\n");
+    if (window != NULL)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    else
         TerminateProcess(process.hProcess, 1);
+    if (WaitForSingleObject(process.hProcess, 300000) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.hProcess, &exitCode) || exitCode != 0) {
+        char text[64] = "program did not end cleanly: ";
+        TextAppendUnsigned(text, sizeof text, exitCode);
+        TextAppend(text, sizeof text, "\n");
+        LogText(text);
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return result;
+    return window == NULL || exitCode != 0;
 }
 
 // Undoes the last walk, then tries FIX on C:\.
@@ -181,7 +126,7 @@ int main(int argc, char **argv)
     if (boxLog == INVALID_HANDLE_VALUE)
         return 2;
     StartMainWindow(GetModuleHandleA(NULL), SW_SHOWNORMAL);
-    SetWindowsHookExA(WH_CBT, WatchBoxes, NULL, GetCurrentThreadId());
+    WatchEachDialog(RecordAndAnswer);
     if (undo) {
         UndoThenFixDriveRoot();
         CloseHandle(boxLog);

@@ -11,6 +11,8 @@
 #include <string.h>
 #include <string>
 
+#include "dialogwatch.h"
+
 #include "app/app.h"
 #include "base/progress.h"
 #include "base/state.h"
@@ -53,15 +55,10 @@ static DialogCase dialogCases[] = {
 };
 static const int dialogCount = sizeof dialogCases / sizeof dialogCases[0];
 
-// Prints one line of the program's ANSI text as UTF-8, for the test log; counts a fault.
+// Prints one line of the program's ANSI text, for the test log; counts a fault.
 static void Print(const std::string &ansi, int fault)
 {
-    WCHAR wide[2048];
-    char utf8[4096] = "";
-    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, 2048);
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, NULL, NULL);
-    printf("%s\n", utf8);
-    fflush(stdout);
+    PrintUtf8("", ansi.c_str());
     faults += fault;
 }
 
@@ -125,27 +122,9 @@ static void OnDialog(HWND dialog)
         return;
     }
     char text[1024] = "";
-    GetDlgItemTextA(dialog, 0xFFFF, text, sizeof text);
+    GetDlgItemTextA(dialog, BOX_TEXT_ID, text, sizeof text);
     Print(std::string("UNEXPECTED BOX ") + caption + " | " + text, 1);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-}
-
-// Sees every dialog and message box as it is activated, once; a handle may come back for
-// a later one.
-static LRESULT CALLBACK WatchDialogs(int code, WPARAM wParam, LPARAM lParam)
-{
-    static HWND lastDialog;
-    if (code == HCBT_DESTROYWND && (HWND)wParam == lastDialog)
-        lastDialog = NULL;
-    if (code == HCBT_ACTIVATE && (HWND)wParam != lastDialog) {
-        char className[16] = "";
-        GetClassNameA((HWND)wParam, className, sizeof className);
-        if (strcmp(className, "#32770") == 0) {
-            lastDialog = (HWND)wParam;
-            OnDialog(lastDialog);
-        }
-    }
-    return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
 // The command of the menu item that reads `text`, in the menu or one of its pop-ups.
@@ -210,7 +189,7 @@ int main(void)
         return 1;
     }
     StartMainWindow(GetModuleHandleA(NULL), SW_SHOWNORMAL);
-    SetWindowsHookExA(WH_CBT, WatchDialogs, NULL, GetCurrentThreadId());
+    WatchEachDialog(OnDialog);
     for (int i = 0; i < dialogCount; i++) {
         if (dialogCases[i].menuItem == NULL)
             continue;

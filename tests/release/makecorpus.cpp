@@ -75,16 +75,23 @@ static bool SaveCmykJpeg(const std::string &path, int width, int height)
     return std::fclose(file) == 0;
 }
 
+// The bytes of a file (a picture this program wrote, well under a megabyte).
+static std::vector<unsigned char> ReadAll(const std::string &path)
+{
+    FILE *in = std::fopen(path.c_str(), "rb");
+    std::vector<unsigned char> bytes(1 << 20);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), in));
+    std::fclose(in);
+    return bytes;
+}
+
 // A JPEG whose Exif orientation (6) says the camera was turned: the picture is to be
 // shown turned a quarter clockwise. The Exif segment goes after the JFIF one.
 static bool SaveTurnedJpeg(const std::string &path)
 {
     if (!Save(FIF_JPEG, Picture(600, 400, false), path, 90))
         return false;
-    FILE *in = std::fopen(path.c_str(), "rb");
-    std::vector<unsigned char> bytes(1 << 20);
-    size_t size = std::fread(bytes.data(), 1, bytes.size(), in);
-    std::fclose(in);
+    std::vector<unsigned char> bytes = ReadAll(path);
     static const unsigned char exif[] = {
         0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0,           // APP1, 34 bytes
         'I', 'I', 0x2A, 0x00, 0x08, 0x00, 0x00, 0x00,                // TIFF header, IFD at 8
@@ -95,7 +102,7 @@ static bool SaveTurnedJpeg(const std::string &path)
     FILE *out = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, jfifEnd, out);
     std::fwrite(exif, 1, sizeof exif, out);
-    std::fwrite(bytes.data() + jfifEnd, 1, size - jfifEnd, out);
+    std::fwrite(bytes.data() + jfifEnd, 1, bytes.size() - jfifEnd, out);
     return std::fclose(out) == 0;
 }
 
@@ -105,13 +112,10 @@ static bool SaveCutJpeg(const std::string &dir, const std::string &name)
     std::string whole = dir + "/" + name + ".part";
     if (!Save(FIF_JPEG, Picture(500, 375, false), whole, 90))
         return false;
-    FILE *in = std::fopen(whole.c_str(), "rb");
-    std::vector<char> bytes(1 << 20);
-    size_t size = std::fread(bytes.data(), 1, bytes.size(), in);
-    std::fclose(in);
+    std::vector<unsigned char> bytes = ReadAll(whole);
     std::remove(whole.c_str());
     FILE *out = std::fopen((dir + "/" + name).c_str(), "wb");
-    std::fwrite(bytes.data(), 1, size * 2 / 5, out);
+    std::fwrite(bytes.data(), 1, bytes.size() * 2 / 5, out);
     return std::fclose(out) == 0;
 }
 

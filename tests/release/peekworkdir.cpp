@@ -9,6 +9,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "dialogwatch.h"
+
 #include "res/resource.h"
 
 // Waits for a top-level window of a class and caption; NULL when none came.
@@ -23,17 +25,12 @@ static HWND WaitForWindow(const char *className, const char *caption)
     return NULL;
 }
 
-// Prints a label and a control's text, read across the process boundary, as UTF-8.
+// Prints a label and a control's text, read across the process boundary.
 static void PrintText(const char *label, HWND control)
 {
     char ansi[1024] = "";
-    WCHAR wide[1024];
-    char utf8[3072] = "";
     SendMessageA(control, WM_GETTEXT, sizeof ansi, (LPARAM)ansi);
-    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 1024);
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, NULL, NULL);
-    printf("%s | %s\n", label, utf8);
-    fflush(stdout);
+    PrintUtf8(label, ansi);
 }
 
 int main(int argc, char **argv)
@@ -44,7 +41,7 @@ int main(int argc, char **argv)
         HWND box = WaitForWindow("#32770", "Error");
         if (box == NULL)
             return 1;
-        PrintText("box", GetDlgItem(box, 0xFFFF));
+        PrintText("box | ", GetDlgItem(box, BOX_TEXT_ID));
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
     HWND mainWindow = WaitForWindow(windowClass, NULL);
@@ -56,7 +53,7 @@ int main(int argc, char **argv)
     HWND dialog = WaitForWindow("#32770", "File FIX");
     if (dialog == NULL)
         return 1;
-    PrintText("workdir", GetDlgItem(dialog, IDC_FIX_DIR));
+    PrintText("workdir | ", GetDlgItem(dialog, IDC_FIX_DIR));
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     PostMessageA(mainWindow, WM_CLOSE, 0, 0);
     return 0;
