@@ -13,7 +13,7 @@
 
 // Opens the progress window over the main window for a job of total entries.
 void ProgressOpen(const char *caption, int total);
-// Entry n+1 begins: the window shows it, and waiting messages are handled (every few ms). 0
+// Entry n+1 begins: the window shows it, and waiting messages are handled (every 50 ms). 0
 // once Cancel was pressed: the job ends instead of beginning the entry.
 int ProgressNext(const char *name);
 // Handles the messages waiting for any window of the program, so that every window

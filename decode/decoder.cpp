@@ -620,7 +620,7 @@ void DecoderWhileWaiting(int (*handleMessages)(void))
 // messages handled meanwhile get them, at most every WAIT_ANSWER_MS: a look into the queue
 // at every change of the pool would cost a job of small images about a tenth of its speed
 // under Wine, where each look is a round trip to the server.
-#define WAIT_ANSWER_MS 20
+#define WAIT_ANSWER_MS 50
 static void AwaitPoolChange(void)
 {
     static DWORD answeredAt;
