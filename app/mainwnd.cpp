@@ -1,5 +1,6 @@
 #include "app.h"
 #include "../base/base.h"
+#include "../base/progress.h"
 #include "../base/state.h"
 #include "../res/resource.h"
 #include "../chooser/chooser.h"
@@ -121,7 +122,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 // Everything start-up does before the message loop: the settings' defaults and the run's
-// date stamp, the strings, the window class, FreeImage's message hook, the decoding
+// date stamp, the strings, the window classes, FreeImage's message hook, the decoding
 // workers (started in the background, so that they are ready by the first Run!) and the
 // main window. 0 when there is no window.
 int StartMainWindow(HINSTANCE instance, int showCommand)
@@ -129,6 +130,7 @@ int StartMainWindow(HINSTANCE instance, int showCommand)
     SetStartUpState();
     LoadWindowStrings(instance);
     RegisterMainClass(instance);
+    RegisterProgressClass();
     RouteImageLibraryMessages(ImageLibraryMessage);
     DecoderStartWorkers();
     return CreateMainWindow(instance, showCommand);

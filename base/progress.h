@@ -11,7 +11,11 @@
 #define SUMMARY_TIME_LABEL "Время: "  // the summary's last line, the time the job took
 #define SUMMARY_NAMES 5  // the entries a box names; more are only counted
 
-// Opens the progress window over the main window for a job of total entries.
+// Registers the progress window's class and the progress bar's common control, once per
+// run: at start-up, so that no job waits for the library to load.
+void RegisterProgressClass(void);
+// Begins a job of total entries; its progress window comes up over the main window once
+// the job has run a moment.
 void ProgressOpen(const char *caption, int total);
 // Entry n+1 begins: the window shows it, and waiting messages are handled (every 50 ms). 0
 // once Cancel was pressed: the job ends instead of beginning the entry.

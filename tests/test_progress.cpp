@@ -142,7 +142,7 @@ TEST(Preview, ShowsTheThumbnailThatIsSaved)
     }
 }
 
-// FIX over 12,000 names, cancelled through its progress window as soon as its bar moves
+// FIX over 20,000 names, cancelled through its progress window as soon as its bar moves
 // (the walk is quick: a later press could come after its end): the main window answers
 // throughout, and every photo stands under exactly one name, the renamed
 // ones counted in the summary.
@@ -150,7 +150,7 @@ TEST(Progress, FixCancelledMidwayLosesNoName)
 {
     StartProgram();
     TestFolder folder;
-    const int count = 12000;
+    const int count = 20000;
     for (int i = 0; i < count; i++)
         folder.WriteFile(u8"Снимок " + std::to_string(i) + ".JPG", std::to_string(i));
     TextCopy(workDir, sizeof workDir, folder.winPath.c_str());
