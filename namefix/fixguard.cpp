@@ -26,6 +26,20 @@ static const SystemFolder systemFolders[] = {
     {CSIDL_PROFILE, "папка профиля пользователя"},
 };
 
+// The path of a folder the system knows by its CSIDL; 0 when it has none. The shell's
+// library is loaded on the first call, by FIX alone: it and what it pulls in would add
+// some megabytes to every run of the program.
+int SystemFolderPath(int csidl, char *path)
+{
+    typedef HRESULT(WINAPI * FolderPathFunction)(HWND, int, HANDLE, DWORD, LPSTR);
+    static FolderPathFunction folderPath;
+    if (folderPath == NULL) {
+        HMODULE shell = LoadLibraryA("shell32.dll");
+        folderPath = shell != NULL ? (FolderPathFunction)(void *)GetProcAddress(shell, "SHGetFolderPathA") : NULL;
+    }
+    return folderPath != NULL && folderPath(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path) == S_OK;
+}
+
 // A folder's full, long name without a trailing backslash (a root keeps its own), in
 // capitals, as Windows compares names; 0 when it has none.
 static int ComparableFolder(const char *folder, char *name, size_t cap)
@@ -68,7 +82,7 @@ static int IsUsersFolderOrProfile(const char *folder)
 {
     char profile[PATH_CAP];
     char users[PATH_CAP];
-    if (SHGetFolderPathA(NULL, CSIDL_PROFILE, NULL, SHGFP_TYPE_CURRENT, profile) != S_OK ||
+    if (!SystemFolderPath(CSIDL_PROFILE, profile) ||
         !ComparableFolder(profile, users, sizeof users))
         return 0;
     char *cut = strrchr(users, '\\');
@@ -93,7 +107,7 @@ static const char *SystemFolderKind(const char *folder)
     if (length > 0 && length < sizeof path && IsFolder(folder, path))
         return "папка Windows";
     for (const SystemFolder &system : systemFolders) {
-        if (SHGetFolderPathA(NULL, system.csidl, NULL, SHGFP_TYPE_CURRENT, path) == S_OK && IsFolder(folder, path))
+        if (SystemFolderPath(system.csidl, path) && IsFolder(folder, path))
             return system.what;
     }
     if (IsUsersFolderOrProfile(folder))

@@ -15,13 +15,18 @@
 static HANDLE journal = INVALID_HANDLE_VALUE;
 static char journalFolder[PATH_CAP];
 
-// The journal's path, its folder made first when asked; 0 when there is none.
+// The journal's path, its folder made first when asked; 0 when there is none. The user's
+// application-data folder is taken from APPDATA, which Windows and Wine set for every
+// program, so that the File menu's look at the journal loads no shell library; from the
+// system when it is not set.
 int FixJournalPath(char *path, size_t cap, int makeFolder)
 {
     char appData[PATH_CAP];
-    int flags = CSIDL_APPDATA | (makeFolder ? CSIDL_FLAG_CREATE : 0);
-    if (SHGetFolderPathA(NULL, flags, NULL, SHGFP_TYPE_CURRENT, appData) != S_OK ||
-        !TextCopy(path, cap, appData) || !TextAppend(path, cap, "\\" JOURNAL_FOLDER))
+    DWORD length = GetEnvironmentVariableA("APPDATA", appData, sizeof appData);
+    int known = length > 0 && length < sizeof appData;
+    if (!known)
+        known = SystemFolderPath(CSIDL_APPDATA | (makeFolder ? CSIDL_FLAG_CREATE : 0), appData);
+    if (!known || !TextCopy(path, cap, appData) || !TextAppend(path, cap, "\\" JOURNAL_FOLDER))
         return 0;
     if (makeFolder)
         CreateDirectoryA(path, NULL);

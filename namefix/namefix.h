@@ -15,6 +15,7 @@ INT_PTR CALLBACK NameFixProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 int FixFileNames(void);
 int MakeFixedName(const char *name, char *fixed, size_t cap);
 int RefuseSystemFolder(void);
+int SystemFolderPath(int csidl, char *path);
 
 // Renaming inside the current directory, never over another entry.
 int OpenRenameFolder(void);
